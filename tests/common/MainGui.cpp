@@ -1,0 +1,14 @@
+// SPDX-License-Identifier: MIT
+#include "TestMain.h"
+#include "TestSupport.h"
+
+#include <QApplication>
+
+#include <gmock/gmock.h>
+
+int main(int argc, char **argv) {
+    zvtest::prepareTestProcess();
+    ::testing::InitGoogleMock(&argc, argv);
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}
