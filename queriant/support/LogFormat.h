@@ -1,0 +1,62 @@
+// SPDX-License-Identifier: MIT
+// Pure pieces of the log line: message formatting, the bracketed prefix, escaping, and the
+// path change of a log file that cannot be opened. No I/O, no global state.
+#pragma once
+
+#include "LogArg.h"
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QLocale>
+#include <QString>
+
+#include <array>
+#include <optional>
+#include <span>
+
+// What the date in the prefix takes from the locale.
+struct TLogLocaleInfo {
+    std::array<QString, 12> monthAbbreviations{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                               "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    QChar dateSeparator{'/'};
+    QChar timeSeparator{':'};
+
+    static TLogLocaleInfo fromLocale(const QLocale &locale);
+};
+
+// The separator a locale puts between the fields of its short date (time) format.
+QChar LogDateSeparator(const QLocale &locale);
+QChar LogTimeSeparator(const QLocale &locale);
+
+// printf-like formatting. Conversions d i u x o c s f e g p (letters case-insensitive, "%X"
+// and "%E"/"%G" give capitals), flags - 0 + blank #, width and precision as digits or '*',
+// length modifiers (h l ll L q j z t I64) accepted and ignored, "%%". nullopt when the
+// format is malformed or an argument is missing or of the wrong kind for its conversion.
+// Byte strings are read as UTF-8, or byte by byte when they are not valid UTF-8.
+std::optional<QString> LogFormatMessage(const char *format, std::span<const TLogArg> args);
+
+// "CZv   ", "CZvCom" or "C%.5d".
+QString LogCategoryLabel(quint32 category);
+// 'e', 'w', 'i', 'd' by the most severe kind bit; '?' for 0 and unused values.
+QChar LogKindLetter(quint32 kind);
+
+struct TLogPrefixFields {
+    QDateTime time;
+    qint64 processId = 0;
+    qint64 threadId = 0;
+    quint32 category = 0;
+    quint32 kind = 0;
+    QString sourceName;
+};
+
+// "[...] " with the fields the options select; empty when options is 0.
+QString LogPrefix(quint32 options, const TLogPrefixFields &fields, const TLogLocaleInfo &locale);
+
+// Every character outside 32..126, except 169, becomes "[#n]" with n its code (a surrogate
+// pair counts as one character). The result is UTF-8: ASCII plus the copyright sign.
+QByteArray LogEscape(QStringView line);
+
+// The path a file sink tries after its count-th failed open: the count inserted before the
+// first '.' of the file name, or appended when the name has none. A name that would grow
+// beyond what a file system accepts is returned unchanged.
+QString LogChangedPath(const QString &path, int count);
