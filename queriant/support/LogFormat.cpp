@@ -305,7 +305,7 @@ QString LogCategoryLabel(quint32 category) {
 }
 
 QChar LogKindLetter(quint32 kind) {
-    static constexpr char letters[] = "?ewewewedewe";
+    static constexpr char letters[] = "?eweiewedewe";
     return kind < 12 ? QLatin1Char(letters[kind]) : QLatin1Char('?');
 }
 
@@ -319,7 +319,8 @@ QChar separatorIn(const QString &format, QChar fallback) {
             quoted = !quoted;
             continue;
         }
-        if (!quoted && !c.isLetter() && !c.isSpace())
+        // Direction marks (Arabic formats) are not separators.
+        if (!quoted && !c.isLetter() && !c.isSpace() && c.category() != QChar::Other_Format)
             return c;
     }
     return fallback;
