@@ -1,0 +1,330 @@
+// SPDX-License-Identifier: MIT
+#include "Questions.h"
+
+#include "AesUse.h"
+#include "SecureWipe.h"
+
+#include <QLocale>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+
+namespace {
+std::atomic<bool> rightToLeft{false};
+
+// A numeric stand-in never grows beyond what a double can express.
+constexpr int MaxMaskDigits = 400;
+} // namespace
+
+bool RightToLeftLayout() {
+    return rightToLeft.load();
+}
+void SetRightToLeftLayout(bool on) {
+    rightToLeft.store(on);
+}
+
+// ---- TQuestion -------------------------------------------------------------------------------
+
+TQuestion::~TQuestion() {
+    zv::SecureWipe(m_answer);
+    zv::SecureWipe(m_lastAnswer);
+    zv::SecureWipe(m_encAnswer);
+    zv::SecureWipe(m_encLastAnswer);
+}
+
+void TQuestion::storeAnswer(const QString &text) {
+    if (m_secure) {
+        m_encAnswer = TAesUse::EncryptWide(text);
+        m_answerLen = qint32(text.size());
+        zv::SecureWipe(m_answer);
+    } else {
+        m_answer = text;
+    }
+}
+
+void TQuestion::storeLastAnswer(const QString &text) {
+    if (m_secure) {
+        m_encLastAnswer = TAesUse::EncryptWide(text);
+        m_lastAnswerLen = qint32(text.size());
+        zv::SecureWipe(m_lastAnswer);
+    } else {
+        m_lastAnswer = text;
+    }
+}
+
+void TQuestion::SetAnswer(const QString &text) {
+    QString current = GetAnswer();
+    const bool changed = current != text;
+    zv::SecureWipe(current);
+    if (!changed)
+        return;
+    storeAnswer(text);
+    Modified = true;
+    if (OnChange)
+        OnChange(*this);
+}
+
+QString TQuestion::GetAnswer() const {
+    if (!m_secure)
+        return m_answer;
+    if (m_encAnswer.isEmpty())
+        return QString();
+    return TAesUse::DecryptWide(m_encAnswer, m_answerLen);
+}
+
+void TQuestion::SetLastAnswer(const QString &text) {
+    storeLastAnswer(text);
+}
+
+QString TQuestion::GetLastAnswer() const {
+    if (!m_secure)
+        return m_lastAnswer;
+    if (m_encLastAnswer.isEmpty())
+        return QString();
+    return TAesUse::DecryptWide(m_encLastAnswer, m_lastAnswerLen);
+}
+
+bool TQuestion::IsAnswerEmpty() const {
+    return m_secure ? m_answerLen == 0 : m_answer.isEmpty();
+}
+
+void TQuestion::SetSecure(bool on) {
+    if (on == m_secure)
+        return;
+    if (on) {
+        m_secure = true;
+        if (!m_answer.isEmpty())
+            storeAnswer(m_answer);
+        if (!m_lastAnswer.isEmpty())
+            storeLastAnswer(m_lastAnswer);
+        return;
+    }
+    QString answer = GetAnswer();
+    QString lastAnswer = GetLastAnswer();
+    m_secure = false;
+    m_answer = answer;
+    m_lastAnswer = lastAnswer;
+    zv::SecureWipe(answer);
+    zv::SecureWipe(lastAnswer);
+    zv::SecureWipe(m_encAnswer);
+    zv::SecureWipe(m_encLastAnswer);
+    m_answerLen = 0;
+    m_lastAnswerLen = 0;
+}
+
+void TQuestion::ResetAnswer() {
+    m_answer = DefaultAnswer;
+    AnswerDescription.clear();
+    Modified = false;
+}
+
+void TQuestion::ClearLookupLists() {
+    HistoryCodes.clear();
+    HistoryDescriptions.clear();
+}
+
+namespace {
+
+QString onePlusZeros(int length) {
+    return QStringLiteral("1") + QString(qMax(0, length - 1), u'0');
+}
+
+// Numbers in the stand-ins follow the current locale, without digit grouping.
+QLocale numberLocale() {
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
+    return locale;
+}
+
+} // namespace
+
+QString TQuestion::maskedNumber() const {
+    QString text = onePlusZeros(m_answerLen);
+    if (FormType != FormType::Integer)
+        return text;
+    const double value = std::pow(10.0, m_answerLen - 1);
+    if (value < ValidateMin) {
+        if (value * 10 > ValidateMax)
+            text = numberLocale().toString(std::trunc(ValidateMax), 'f', 0);
+        else
+            text += u'0';
+    }
+    return text;
+}
+
+QString TQuestion::maskedDecimal() const {
+    const QLocale locale = numberLocale();
+    const QString separator = locale.decimalPoint();
+    const int length = m_answerLen;
+    int places = MaxLength;
+    if (length < places + 2)
+        places = length - 2;
+    places = qMax(0, places);
+    QString text = onePlusZeros(length);
+    if (places > 0)
+        text.replace(text.size() - places - 1, 1, separator);
+    bool ok = false;
+    double value = locale.toDouble(text, &ok);
+    while (ok && value < ValidateMin && text.size() < MaxMaskDigits) {
+        text.prepend(u'1');
+        value = locale.toDouble(text, &ok);
+    }
+    if (ok && value > ValidateMax) {
+        text = locale.toString(ValidateMax, 'g', 15);
+        if (!text.contains(separator) && places > 0)
+            text += separator + QString(MaxLength, u'0');
+    }
+    return text;
+}
+
+QString TQuestion::GetMaskedAnswer() const {
+    if (!m_secure || !Modified)
+        return GetAnswer();
+    // A cleared answer stays empty, so a mandatory check still sees it.
+    if (m_answerLen == 0)
+        return QString();
+    if (FormType == FormType::String || FormType == FormType::Logon)
+        return QString(m_answerLen, u'*');
+    if (FormType == FormType::Integer || FormType == FormType::PhoneNumber)
+        return maskedNumber();
+    if (FormType == FormType::Float || FormType == FormType::Money)
+        return maskedDecimal();
+    return GetAnswer();
+}
+
+// ---- TQuestionSet ----------------------------------------------------------------------------
+
+TQuestion *TQuestionSet::Question(int i) const {
+    return i >= 0 && i < Count() ? Questions.at(i) : nullptr;
+}
+
+TQuestion *TQuestionSet::First() const {
+    return Questions.isEmpty() ? nullptr : Questions.first();
+}
+
+TQuestion *TQuestionSet::Last() const {
+    return Questions.isEmpty() ? nullptr : Questions.last();
+}
+
+bool TQuestionSet::IsLast(const TQuestion *q) const {
+    return q && q == Last();
+}
+
+TQuestion *TQuestionSet::Next(const TQuestion *q) const {
+    const int i = IndexOf(q);
+    return i < 0 ? nullptr : Question(i + 1);
+}
+
+TQuestion *TQuestionSet::Prev(const TQuestion *q) const {
+    const int i = IndexOf(q);
+    return i <= 0 ? nullptr : Question(i - 1);
+}
+
+int TQuestionSet::IndexOf(const TQuestion *q) const {
+    return int(Questions.indexOf(const_cast<TQuestion *>(q)));
+}
+
+void TQuestionSet::Add(TQuestion *q) {
+    if (q && IndexOf(q) < 0)
+        Questions.append(q);
+}
+
+TQuestion *TQuestionSet::FindByName(const QString &name) const {
+    for (TQuestion *q : Questions) {
+        if (q->Name.compare(name, Qt::CaseInsensitive) == 0)
+            return q;
+    }
+    return nullptr;
+}
+
+bool TQuestionSet::HasAllNamedQuestions() const {
+    for (const QByteArray &name : QuestionNames) {
+        if (!FindByName(QString::fromUtf8(name)))
+            return false;
+    }
+    return true;
+}
+
+TQuestion *TQuestionSet::FindBySearchControl(const QObject *control) const {
+    for (TQuestion *q : Questions) {
+        if (q->SearchControl == control)
+            return q;
+    }
+    return nullptr;
+}
+
+bool TQuestionSet::AllAnswered() const {
+    return std::none_of(Questions.begin(), Questions.end(),
+                        [](const TQuestion *q) { return q->IsAnswerEmpty(); });
+}
+
+bool TQuestionSet::AllMandatory() const {
+    return std::all_of(Questions.begin(), Questions.end(),
+                       [](const TQuestion *q) { return q->Mandatory; });
+}
+
+bool TQuestionSet::AllAutoSelectSingle() const {
+    return std::all_of(Questions.begin(), Questions.end(),
+                       [](const TQuestion *q) { return q->AutoSelectSingle; });
+}
+
+bool TQuestionSet::AllHaveDmsValue() const {
+    return std::none_of(Questions.begin(), Questions.end(),
+                        [](const TQuestion *q) { return q->DmsValue.isEmpty(); });
+}
+
+void TQuestionSet::ClearDmsValues() {
+    for (TQuestion *q : Questions)
+        q->DmsValue.clear();
+}
+
+bool TQuestionSet::AllSkipped() const {
+    return std::all_of(Questions.begin(), Questions.end(),
+                       [](const TQuestion *q) { return q->Skipped; });
+}
+
+void TQuestionSet::SetSkipped(bool value) {
+    for (TQuestion *q : Questions)
+        q->Skipped = value;
+}
+
+QString TQuestionSet::SummaryText() const {
+    const bool rtl = RightToLeftLayout();
+    QStringList entries;
+    for (int k = 0; k < Count(); ++k) {
+        const TQuestion *q = Questions.at(rtl ? Count() - 1 - k : k);
+        QString answer = q->GetAnswer();
+        if (answer.isEmpty())
+            break;
+        const QString description = QString::fromUtf8(q->AnswerDescription);
+        if (description.isEmpty())
+            entries.append(answer);
+        else if (rtl)
+            entries.append(description + u' ' + answer);
+        else
+            entries.append(answer + u' ' + description);
+        zv::SecureWipe(answer);
+    }
+    return entries.join(rtl ? QStringLiteral(" \\ ") : QStringLiteral(" / "));
+}
+
+// ---- TWideStrings ----------------------------------------------------------------------------
+
+int TWideStrings::Add(const QString &text) {
+    m_items.append(text);
+    return Count() - 1;
+}
+
+QString TWideStrings::Get(int index) const {
+    return index >= 0 && index < Count() ? m_items.at(index) : QString();
+}
+
+void TWideStrings::Put(int index, const QString &text) {
+    if (index < 0 || index > Count())
+        throw zv::ZvError(QStringLiteral("WideString index out of bounds"));
+    if (index == Count())
+        m_items.append(text);
+    else
+        m_items[index] = text;
+}
