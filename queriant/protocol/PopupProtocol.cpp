@@ -1,0 +1,270 @@
+// SPDX-License-Identifier: MIT
+#include "PopupProtocol.h"
+
+#include "CryptRandom.h"
+#include "Log.h"
+#include "SecureWipe.h"
+#include "SimpleTranslator.h"
+#include "ZvWideWord.h"
+
+#include <langinfo.h>
+#include <pwd.h>
+#include <unistd.h>
+
+namespace {
+
+QString processUserName() {
+    if (const passwd *pw = getpwuid(geteuid()))
+        return QString::fromLocal8Bit(pw->pw_name);
+    return QString::fromLocal8Bit(qgetenv("USER"));
+}
+
+} // namespace
+
+TPopupProtocol::TPopupProtocol() {
+    HeaderSize = popup::HeaderSize;
+    OnProcessHeader = [this](TProtocolSocket &sender, const QByteArray &header, int &size,
+                             bool &correct) { CheckHeader(sender, header, size, correct); };
+    SetProtocolVersion(popup::ProtocolVersion);
+    TCryptRandom random;
+    random.Fill(SessionKey.size(), SessionKey.data());
+}
+
+TPopupProtocol::~TPopupProtocol() {
+    zv::SecureWipe(SessionKey.data(), SessionKey.size());
+    History.clear();
+}
+
+void TPopupProtocol::SetProtocolVersion(int version) {
+    HeaderPrefix = popup::HeaderPrefix(version);
+}
+
+QByteArray TPopupProtocol::MakePacket(const QString &request) const {
+    LogInfo("Making %S Packet", request.section(QChar(popup::Separator), 0, 0));
+    return popup::MakePacket(HeaderPrefix, request, EncryptionOn ? &SessionKey : nullptr);
+}
+
+void TPopupProtocol::CheckHeader(TProtocolSocket &, const QByteArray &header, int &responseSize,
+                                 bool &headerCorrect) {
+    headerCorrect = popup::CheckHeader(header, responseSize);
+}
+
+popup::TResponse TPopupProtocol::Split(const QByteArray &response) {
+    LogInfo("ProcessData length: %D", response.size());
+    popup::TResponse split = popup::SplitResponse(response, EncryptionOn ? &SessionKey : nullptr);
+    ServerVersion = split.ServerVersion;
+    return split;
+}
+
+popup::TDescriptorContext TPopupProtocol::DescriptorContext() const {
+    popup::TDescriptorContext context;
+    context.ArabicDisplayable = popup::CodesetShowsArabic(QByteArray(nl_langinfo(CODESET)));
+    context.Locale = QLocale::system();
+    context.NoneValue = Translate(QStringLiteral("NONEVALUE"), QStringLiteral("<none>"));
+    context.SignUpUserName = SignUpUserName;
+    context.ProcessUserName = processUserName();
+    return context;
+}
+
+popup::TJobSettings TPopupProtocol::JobSettings() const {
+    popup::TJobSettings job;
+    job.TransactionNumber = TransactionNumber;
+    job.AllowLastAnswers = AllowLastAnswers;
+    job.DmsDllConfig = DmsDllConfig;
+    job.AutoAdvance = AutoAdvance;
+    job.AcceptDmsValue = AcceptDmsValue;
+    job.HideShortcuts = HideShortcuts;
+    job.SkipHistory = SkipHistory;
+    job.CostCenterMandatory = CostCenterMandatory;
+    job.ShowAllCostcenters = ShowAllCostcenters;
+    job.QuestionGroupName = QuestionGroupName;
+    return job;
+}
+
+void TPopupProtocol::SetJobSettings(const popup::TJobSettings &job) {
+    TransactionNumber = job.TransactionNumber;
+    AllowLastAnswers = job.AllowLastAnswers;
+    DmsDllConfig = job.DmsDllConfig;
+    AutoAdvance = job.AutoAdvance;
+    AcceptDmsValue = job.AcceptDmsValue;
+    HideShortcuts = job.HideShortcuts;
+    SkipHistory = job.SkipHistory;
+    CostCenterMandatory = job.CostCenterMandatory;
+    ShowAllCostcenters = job.ShowAllCostcenters;
+    QuestionGroupName = job.QuestionGroupName;
+}
+
+bool TPopupProtocol::ProcessData(TPopupVerb kind, const QByteArray &response) {
+    const popup::TResponse split = Split(response);
+    const QStringList &fields = split.Fields;
+    switch (kind) {
+    case TPopupVerb::GetPublicKey: {
+        QString modulus, exponent;
+        popup::ParsePublicKey(fields, modulus, exponent);
+        return true;
+    }
+    case TPopupVerb::SetSessionKey:
+        popup::ParseSetSessionKey(fields);
+        return true;
+    case TPopupVerb::InitNewJob: {
+        popup::TJobSettings job = JobSettings();
+        popup::ParseInitNewJob(fields, job);
+        SetJobSettings(job);
+        return true;
+    }
+    case TPopupVerb::GetNextDescriptor: {
+        TQuestionDescriptor question;
+        if (!popup::ParseDescriptor(fields, DescriptorContext(), question))
+            return false;
+        Descriptors.append(question);
+        return true;
+    }
+    case TPopupVerb::GetSqlList:
+        SqlTransactionNumber = popup::ParseSqlList(fields);
+        return true;
+    case TPopupVerb::GetSqlData:
+        return popup::ParseSqlData(fields, m_sqlData);
+    case TPopupVerb::VerifyLastAnswers:
+        LastAnswersValid = popup::ParseVerifyLastAnswers(fields);
+        return true;
+    case TPopupVerb::ListRecentUserCodes:
+        popup::ParseListRecentUserCodes(fields, UserCodes, UserCodeDescriptions);
+        return true;
+    case TPopupVerb::FindUserCodes:
+        popup::ParseFindUserCodes(fields, UserCodes, UserCodeDescriptions);
+        return true;
+    case TPopupVerb::ListLastAnswers: {
+        popup::TLastAnswerHistory result;
+        result.CountCombinations = CountCombinations;
+        result.CountCategories = CountCategories;
+        try {
+            popup::ParseListLastAnswers(fields, result);
+        } catch (...) {
+            CountCombinations = result.CountCombinations;
+            CountCategories = result.CountCategories;
+            throw;
+        }
+        CountCombinations = result.CountCombinations;
+        CountCategories = result.CountCategories;
+        History = result.History;
+        return true;
+    }
+    }
+    return true;
+}
+
+QByteArray TPopupProtocol::Exchange(const QString &verb, const QStringList &fields) {
+    return SendReceive(MakePacket(popup::RequestText(verb, fields)));
+}
+
+void TPopupProtocol::NegotiateSessionKey() {
+    EncryptionOn = false;
+    const QByteArray keyResponse = Exchange(QStringLiteral("GETPUBLICKEY"), {});
+    if (keyResponse.size() >= popup::HeaderSize + 1) {
+        const popup::TResponse split = Split(keyResponse);
+        QString modulusHex, exponentHex;
+        popup::ParsePublicKey(split.Fields, modulusHex, exponentHex);
+        TZvWideWord modulus, exponent, value;
+        modulus.AssignHex(modulusHex);
+        exponent.AssignHex(exponentHex);
+        value.AssignBytes(SessionKey.data(), static_cast<int>(SessionKey.size()));
+        value.ModPow(exponent, modulus);
+        EncryptedSessionKey = value.ToHex();
+        zv::SecureWipe(value.Digits.data(), value.Digits.size());
+    }
+    const QByteArray setResponse = Exchange(QStringLiteral("SETSESSIONKEY"), {EncryptedSessionKey});
+    if (setResponse.size() >= popup::HeaderSize + 1)
+        ProcessData(TPopupVerb::SetSessionKey, setResponse);
+    EncryptionOn = true;
+}
+
+void TPopupProtocol::BC_InitNewJob(const QString &workstation, const QString &printServer,
+                                   const QString &spoolQueue, const QString &userName,
+                                   const QString &document) {
+    Descriptors.clear();
+    ProcessData(TPopupVerb::InitNewJob,
+                Exchange(QStringLiteral("INITNEWJOB"),
+                         {workstation, printServer, spoolQueue, userName, document}));
+}
+
+void TPopupProtocol::LoadDescriptors() {
+    while (BC_GetNextDescriptor(TransactionNumber)) {
+    }
+}
+
+bool TPopupProtocol::BC_GetNextDescriptor(int transactionNumber) {
+    return ProcessData(
+        TPopupVerb::GetNextDescriptor,
+        Exchange(QStringLiteral("GETNEXTDESCRIPTOR"), {QString::number(transactionNumber)}));
+}
+
+void TPopupProtocol::BC_GetSQLList(const QString &statementName, const QString &firstLine,
+                                   const QString &secondLine, const QString &parameterValues) {
+    m_sqlData.clear();
+    SqlTransactionNumber = -1;
+    ProcessData(TPopupVerb::GetSqlList,
+                Exchange(QStringLiteral("GETSQLLIST"),
+                         {statementName, firstLine, secondLine, parameterValues}));
+    m_sqlData.clear();
+    while (BC_GetSQLData(SqlTransactionNumber)) {
+    }
+}
+
+bool TPopupProtocol::BC_GetSQLData(int sqlTransactionNumber) {
+    return ProcessData(TPopupVerb::GetSqlData, Exchange(QStringLiteral("GETSQLDATA"),
+                                                        {QString::number(sqlTransactionNumber)}));
+}
+
+void TPopupProtocol::BC_VerifyLastAnswers(const QString &workstation, const QString &printServer,
+                                          const QString &spoolQueue, const QString &serverAndQueue,
+                                          const QString &userName, const QString &document,
+                                          const QString &questionNames, QString &answers) {
+    LogInfo("BC_VerifyLastAnswers LastQuestions:%S", questionNames);
+    QString request = popup::RequestText(QStringLiteral("VERIFYLASTANSWERS"),
+                                         {workstation, printServer, spoolQueue, serverAndQueue,
+                                          userName, document, questionNames, answers});
+    QByteArray message = MakePacket(request);
+    zv::SecureWipe(request);
+    zv::SecureWipe(answers);
+    QByteArray response;
+    try {
+        response = SendReceive(message);
+    } catch (...) {
+        zv::SecureWipe(message);
+        throw;
+    }
+    zv::SecureWipe(message);
+    ProcessData(TPopupVerb::VerifyLastAnswers, response);
+}
+
+void TPopupProtocol::BC_ListRecentUserCodes(const QString &userName, const QString &category,
+                                            const QString &parentCode, int maximum) {
+    UserCodes.clear();
+    UserCodeDescriptions.clear();
+    ProcessData(TPopupVerb::ListRecentUserCodes,
+                Exchange(QStringLiteral("LISTRECENTUSERCODES"),
+                         {userName, category, parentCode, QString::number(maximum)}));
+}
+
+void TPopupProtocol::BC_FindUserCodes(const QString &userName, const QString &category,
+                                      const QString &pattern, const QString &parentCode,
+                                      int maximum) {
+    UserCodes.clear();
+    UserCodeDescriptions.clear();
+    ProcessData(TPopupVerb::FindUserCodes,
+                Exchange(QStringLiteral("FINDUSERCODES"),
+                         {userName, category, pattern, parentCode, QString::number(maximum)}));
+}
+
+void TPopupProtocol::BC_ListLastAnswers(const QString &userName, const QString &category,
+                                        int maximum) {
+    if (!History.isEmpty())
+        return;
+    ProcessData(TPopupVerb::ListLastAnswers,
+                Exchange(QStringLiteral("LISTLASTANSWERS"),
+                         {userName, category, QString::number(maximum)}));
+}
+
+void TPopupProtocol::ClearHistory() {
+    History.clear();
+}

@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: MIT
+// The client's side of the popup server conversation: session key exchange, job registration,
+// question descriptors and the look-ups the dialogs make. Each verb leaves its results in the
+// fields below, which the caller reads afterwards.
+#pragma once
+
+#include "CtrChain.h"
+#include "PopupMessages.h"
+#include "ProtocolSocket.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+using popup::TCostCenter;
+using popup::THistoryItem;
+using popup::THistoryList;
+using popup::TQuestionDescriptor;
+
+enum class TPopupVerb {
+    GetPublicKey,
+    SetSessionKey,
+    InitNewJob,
+    GetNextDescriptor,
+    GetSqlList,
+    GetSqlData,
+    VerifyLastAnswers,
+    ListRecentUserCodes,
+    ListLastAnswers,
+    FindUserCodes,
+};
+
+class TPopupProtocol : public TProtocolSocket {
+public:
+    TPopupProtocol();
+    ~TPopupProtocol() override;
+
+    void SetProtocolVersion(int version);
+    QByteArray MakePacket(const QString &request) const;
+    void CheckHeader(TProtocolSocket &sender, const QByteArray &header, int &responseSize,
+                     bool &headerCorrect);
+    // Validates and splits a response, then runs the verb's parser; false only when the
+    // parser reports an end (no more descriptors, no more SQL rows).
+    bool ProcessData(TPopupVerb kind, const QByteArray &response);
+
+    void NegotiateSessionKey();
+    void BC_InitNewJob(const QString &workstation, const QString &printServer,
+                       const QString &spoolQueue, const QString &userName, const QString &document);
+    void LoadDescriptors();
+    bool BC_GetNextDescriptor(int transactionNumber);
+    void BC_GetSQLList(const QString &statementName, const QString &firstLine,
+                       const QString &secondLine, const QString &parameterValues);
+    bool BC_GetSQLData(int sqlTransactionNumber);
+    // Wipes the request and the answers argument after sending.
+    void BC_VerifyLastAnswers(const QString &workstation, const QString &printServer,
+                              const QString &spoolQueue, const QString &serverAndQueue,
+                              const QString &userName, const QString &document,
+                              const QString &questionNames, QString &answers);
+    void BC_ListRecentUserCodes(const QString &userName, const QString &category,
+                                const QString &parentCode, int maximum);
+    void BC_FindUserCodes(const QString &userName, const QString &category, const QString &pattern,
+                          const QString &parentCode, int maximum);
+    // Asks the server only while History is empty.
+    void BC_ListLastAnswers(const QString &userName, const QString &category, int maximum);
+    void ClearHistory();
+    const QStringList &SqlData() const { return m_sqlData; }
+
+    // Framing
+    QByteArray HeaderPrefix;
+    bool EncryptionOn = false;
+    TCtrChain::SessionKey SessionKey{};
+    QString EncryptedSessionKey;
+    int ServerVersion = 0;
+
+    // INITNEWJOB
+    int TransactionNumber = -1;
+    bool AllowLastAnswers = false;
+    QString DmsDllConfig;
+    bool AutoAdvance = false;
+    bool AcceptDmsValue = false;
+    bool HideShortcuts = false;
+    bool SkipHistory = false;
+    bool CostCenterMandatory = false;
+    bool ShowAllCostcenters = false;
+    QString QuestionGroupName;
+
+    // GETNEXTDESCRIPTOR
+    QList<TQuestionDescriptor> Descriptors;
+    // Context of descriptor parsing: the sign-up session user replaces "staticusername".
+    QString SignUpUserName;
+
+    // Look-ups
+    int SqlTransactionNumber = -1;
+    QStringList UserCodes;
+    QStringList UserCodeDescriptions;
+    bool LastAnswersValid = false;
+    int CountCombinations = 0;
+    int CountCategories = 0;
+    THistoryList History;
+
+private:
+    QByteArray Exchange(const QString &verb, const QStringList &fields);
+    popup::TResponse Split(const QByteArray &response);
+    popup::TDescriptorContext DescriptorContext() const;
+    popup::TJobSettings JobSettings() const;
+    void SetJobSettings(const popup::TJobSettings &job);
+
+    QStringList m_sqlData;
+};

@@ -1,0 +1,302 @@
+// SPDX-License-Identifier: MIT
+#include "ZvWideWord.h"
+
+#include "SecureWipe.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+[[noreturn]] void overflowOnAssign() {
+    throw EZvWideWordError(QStringLiteral("TZvWideWord.Assign: overflow"));
+}
+
+int hexValue(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    if (u >= 'A' && u <= 'F')
+        return u - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+void TZvWideWord::Clear() {
+    Digits.fill(0);
+    Length = 0;
+}
+
+void TZvWideWord::Trim() {
+    while (Length > 0 && Digits[Length - 1] == 0)
+        --Length;
+}
+
+void TZvWideWord::SetOverflow() {
+    Digits.fill(0xFF);
+    Digits[BufferSize - 1] = 0;
+    Length = BufferSize;
+}
+
+void TZvWideWord::Assign(const TZvWideWord &other) {
+    if (this != &other) {
+        Digits = other.Digits;
+        Length = other.Length;
+    }
+}
+
+void TZvWideWord::Assign(long long n) {
+    if (n < 0)
+        throw EZvWideWordError(
+            QStringLiteral("TZvWideWord.Assign: cannot convert negative number"));
+    Clear();
+    auto value = static_cast<unsigned long long>(n);
+    while (value != 0) {
+        Digits[Length++] = static_cast<std::uint8_t>(value & 0xFF);
+        value >>= 8;
+    }
+}
+
+void TZvWideWord::AssignBytes(const std::uint8_t *bytes, int count) {
+    if (count > MaxBytes)
+        overflowOnAssign();
+    Clear();
+    if (count <= 0)
+        return;
+    for (int k = 0; k < count; ++k)
+        Digits[k] = bytes[count - 1 - k];
+    Length = count;
+    if (bytes[0] <= 1)
+        Digits[Length++] = 0x01;
+}
+
+void TZvWideWord::AssignBytesTrimmed(const std::uint8_t *bytes, int count) {
+    if (count > MaxBytes)
+        overflowOnAssign();
+    Clear();
+    for (int k = 0; k < count; ++k)
+        Digits[k] = bytes[count - 1 - k];
+    Length = std::max(count, 0);
+    Trim();
+}
+
+void TZvWideWord::AssignHex(const QString &text) {
+    if (text.size() > 2 * MaxBytes + 1)
+        overflowOnAssign();
+    std::array<std::uint8_t, MaxBytes + 1> bytes{};
+    int count = 0;
+    for (qsizetype k = 0; k + 1 < text.size(); k += 2) {
+        const int high = hexValue(text[k]);
+        const int low = hexValue(text[k + 1]);
+        if (high < 0 || low < 0)
+            break;
+        bytes[count++] = static_cast<std::uint8_t>(high * 16 + low);
+    }
+    AssignBytesTrimmed(bytes.data(), count);
+}
+
+QString TZvWideWord::ToHex() const {
+    static const char digits[] = "0123456789ABCDEF";
+    QString text;
+    text.reserve(2 * Length);
+    for (int k = Length - 1; k >= 0; --k) {
+        text += QLatin1Char(digits[Digits[k] >> 4]);
+        text += QLatin1Char(digits[Digits[k] & 0x0F]);
+    }
+    return text;
+}
+
+QByteArray TZvWideWord::ToBytes() const {
+    QByteArray bytes(Length, Qt::Uninitialized);
+    for (int k = 0; k < Length; ++k)
+        bytes[k] = static_cast<char>(Digits[Length - 1 - k]);
+    return bytes;
+}
+
+int TZvWideWord::Compare(const TZvWideWord &other) const {
+    if (Length != other.Length)
+        return Length < other.Length ? -1 : 1;
+    for (int k = Length - 1; k >= 0; --k) {
+        if (Digits[k] != other.Digits[k])
+            return Digits[k] < other.Digits[k] ? -1 : 1;
+    }
+    return 0;
+}
+
+void TZvWideWord::Multiply(const TZvWideWord &other) {
+    if (Length + other.Length > MaxBytes) {
+        SetOverflow();
+        throw EZvWideWordError(QStringLiteral("TZvWideWord.Multiply: overflow"));
+    }
+    std::array<std::uint8_t, BufferSize> product{};
+    for (int i = 0; i < Length; ++i) {
+        std::uint32_t carry = 0;
+        const std::uint32_t a = Digits[i];
+        if (a == 0)
+            continue;
+        for (int j = 0; j < other.Length; ++j) {
+            const std::uint32_t t = product[i + j] + a * other.Digits[j] + carry;
+            product[i + j] = static_cast<std::uint8_t>(t);
+            carry = t >> 8;
+        }
+        product[i + other.Length] = static_cast<std::uint8_t>(carry);
+    }
+    const int length = Length + other.Length;
+    Digits = product;
+    Length = length;
+    Trim();
+}
+
+void TZvWideWord::DivideBySmall(std::uint8_t divisor, TZvWideWord &remainder) {
+    std::uint32_t rest = 0;
+    for (int k = Length - 1; k >= 0; --k) {
+        const std::uint32_t t = (rest << 8) | Digits[k];
+        Digits[k] = static_cast<std::uint8_t>(t / divisor);
+        rest = t % divisor;
+    }
+    Trim();
+    remainder.Assign(static_cast<long long>(rest));
+}
+
+// Long division in base 256 (Knuth's algorithm D) on normalised copies.
+void TZvWideWord::Divide(const TZvWideWord &divisor, TZvWideWord &remainder) {
+    if (divisor.IsZero())
+        throw EZvWideWordError(QStringLiteral("TZvWideWord.Divide: division by zero"));
+    const int order = Compare(divisor);
+    if (order < 0) {
+        remainder.Assign(*this);
+        Clear();
+        return;
+    }
+    if (order == 0) {
+        remainder.Clear();
+        Assign(1);
+        return;
+    }
+    if (divisor.Length == 1) {
+        const TZvWideWord d(divisor);
+        DivideBySmall(d.Digits[0], remainder);
+        return;
+    }
+
+    const int n = divisor.Length;
+    const int m = Length - n;
+    int shift = 0;
+    while ((divisor.Digits[n - 1] << shift & 0x80) == 0)
+        ++shift;
+
+    std::array<std::uint8_t, BufferSize + 1> u{};
+    std::array<std::uint8_t, BufferSize> v{};
+    for (int k = n - 1; k >= 0; --k)
+        v[k] =
+            static_cast<std::uint8_t>(divisor.Digits[k] << shift |
+                                      (k > 0 && shift ? divisor.Digits[k - 1] >> (8 - shift) : 0));
+    u[Length] = static_cast<std::uint8_t>(shift ? Digits[Length - 1] >> (8 - shift) : 0);
+    for (int k = Length - 1; k >= 0; --k)
+        u[k] = static_cast<std::uint8_t>(Digits[k] << shift |
+                                         (k > 0 && shift ? Digits[k - 1] >> (8 - shift) : 0));
+
+    std::array<std::uint8_t, BufferSize> q{};
+    const std::uint32_t vTop = v[n - 1];
+    const std::uint32_t vNext = v[n - 2];
+    for (int j = m; j >= 0; --j) {
+        const std::uint32_t top = (static_cast<std::uint32_t>(u[j + n]) << 8) | u[j + n - 1];
+        std::uint32_t qhat = top / vTop;
+        std::uint32_t rhat = top % vTop;
+        while (qhat > 255 || qhat * vNext > ((rhat << 8) | u[j + n - 2])) {
+            --qhat;
+            rhat += vTop;
+            if (rhat > 255)
+                break;
+        }
+        // Multiply and subtract qhat * v from u[j .. j+n].
+        std::int32_t borrow = 0;
+        std::uint32_t carry = 0;
+        for (int k = 0; k < n; ++k) {
+            const std::uint32_t p = qhat * v[k] + carry;
+            carry = p >> 8;
+            const std::int32_t t =
+                static_cast<std::int32_t>(u[k + j]) - borrow - static_cast<std::int32_t>(p & 0xFF);
+            u[k + j] = static_cast<std::uint8_t>(t);
+            borrow = t < 0 ? 1 : 0;
+        }
+        std::int32_t t =
+            static_cast<std::int32_t>(u[j + n]) - borrow - static_cast<std::int32_t>(carry);
+        u[j + n] = static_cast<std::uint8_t>(t);
+        if (t < 0) {
+            // qhat was one too large: add the divisor back.
+            --qhat;
+            std::uint32_t c = 0;
+            for (int k = 0; k < n; ++k) {
+                const std::uint32_t s = static_cast<std::uint32_t>(u[k + j]) + v[k] + c;
+                u[k + j] = static_cast<std::uint8_t>(s);
+                c = s >> 8;
+            }
+            u[j + n] = static_cast<std::uint8_t>(u[j + n] + c);
+        }
+        q[j] = static_cast<std::uint8_t>(qhat);
+    }
+
+    remainder.Clear();
+    for (int k = 0; k < n; ++k)
+        remainder.Digits[k] =
+            static_cast<std::uint8_t>(u[k] >> shift | (shift ? u[k + 1] << (8 - shift) : 0));
+    remainder.Length = n;
+    remainder.Trim();
+
+    Digits = q;
+    Length = m + 1;
+    Trim();
+    zv::SecureWipe(u.data(), u.size());
+}
+
+void TZvWideWord::ModPow(const TZvWideWord &exponent, const TZvWideWord &modulus) {
+    TZvWideWord result;
+    result.Assign(1);
+    TZvWideWord quotient;
+    TZvWideWord rest;
+    for (int bit = exponent.BitCount() - 1; bit >= 0; --bit) {
+        result.Multiply(result);
+        quotient.Assign(result);
+        quotient.Divide(modulus, rest);
+        result.Assign(rest);
+        if (exponent.TestBit(bit)) {
+            result.Multiply(*this);
+            quotient.Assign(result);
+            quotient.Divide(modulus, rest);
+            result.Assign(rest);
+        }
+    }
+    Assign(result);
+}
+
+int TZvWideWord::BitCount() const {
+    if (Length == 0)
+        return 0;
+    int bits = 0;
+    for (std::uint8_t top = Digits[Length - 1]; top != 0; top >>= 1)
+        ++bits;
+    return 8 * (Length - 1) + bits;
+}
+
+bool TZvWideWord::TestBit(int index) const {
+    if (index < 0 || index >= 8 * BufferSize)
+        return false;
+    return (Digits[index / 8] >> (index % 8) & 1) != 0;
+}
+
+QByteArray RsaEncryptBytes(const QByteArray &modulus, const QByteArray &exponent,
+                           const QByteArray &data) {
+    TZvWideWord mod, exp, value;
+    mod.AssignBytesTrimmed(reinterpret_cast<const std::uint8_t *>(modulus.constData()),
+                           static_cast<int>(std::min<qsizetype>(modulus.size(), 1 << 20)));
+    exp.AssignBytesTrimmed(reinterpret_cast<const std::uint8_t *>(exponent.constData()),
+                           static_cast<int>(std::min<qsizetype>(exponent.size(), 1 << 20)));
+    value.AssignBytes(reinterpret_cast<const std::uint8_t *>(data.constData()),
+                      static_cast<int>(std::min<qsizetype>(data.size(), 1 << 20)));
+    value.ModPow(exp, mod);
+    return value.ToBytes();
+}
