@@ -3,6 +3,7 @@
 
 #include "AesUse.h"
 #include "SecureWipe.h"
+#include "Validate.h"
 
 #include <QLocale>
 
@@ -130,13 +131,6 @@ QString onePlusZeros(int length) {
     return QStringLiteral("1") + QString(qMax(0, length - 1), u'0');
 }
 
-// Numbers in the stand-ins follow the current locale, without digit grouping.
-QLocale numberLocale() {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator | QLocale::RejectGroupSeparator);
-    return locale;
-}
-
 } // namespace
 
 QString TQuestion::maskedNumber() const {
@@ -146,7 +140,7 @@ QString TQuestion::maskedNumber() const {
     const double value = std::pow(10.0, m_answerLen - 1);
     if (value < ValidateMin) {
         if (value * 10 > ValidateMax)
-            text = numberLocale().toString(std::trunc(ValidateMax), 'f', 0);
+            text = NumberLocale().toString(std::trunc(ValidateMax), 'f', 0);
         else
             text += u'0';
     }
@@ -154,7 +148,7 @@ QString TQuestion::maskedNumber() const {
 }
 
 QString TQuestion::maskedDecimal() const {
-    const QLocale locale = numberLocale();
+    const QLocale locale = NumberLocale();
     const QString separator = locale.decimalPoint();
     const int length = m_answerLen;
     int places = MaxLength;

@@ -78,6 +78,21 @@ struct StringWriter : pugi::xml_writer {
     }
 };
 
+// Removes node with its subtree leaf by leaf: pugixml frees a subtree recursively, which a
+// deeply nested request would turn into a stack overflow.
+void removeNode(pugi::xml_node node) {
+    pugi::xml_node cur = node;
+    for (;;) {
+        while (pugi::xml_node child = cur.first_child())
+            cur = child;
+        pugi::xml_node parent = cur.parent();
+        parent.remove_child(cur);
+        if (cur == node)
+            return;
+        cur = parent;
+    }
+}
+
 // Element text as the DOM sets it: the children are replaced by one text node.
 void setText(const pugi::xpath_node &hit, const QString &text) {
     const QByteArray utf8 = text.toUtf8();
@@ -91,7 +106,7 @@ void setText(const pugi::xpath_node &hit, const QString &text) {
         return;
     }
     while (node.first_child())
-        node.remove_child(node.first_child());
+        removeNode(node.first_child());
     if (!utf8.isEmpty())
         node.append_child(pugi::node_pcdata).set_value(utf8.constData());
 }
@@ -105,7 +120,8 @@ void TXMLAccess::LoadXML(const QString &text) {
     if (view.startsWith(QChar(0xFEFF)))
         view = view.mid(1);
     const QByteArray utf8 = view.toUtf8();
-    const unsigned options = pugi::parse_default | pugi::parse_comments | pugi::parse_pi;
+    const unsigned options =
+        pugi::parse_default | pugi::parse_comments | pugi::parse_pi | pugi::parse_fragment;
     const pugi::xml_parse_result result =
         m_doc.load_buffer(utf8.constData(), size_t(utf8.size()), options, pugi::encoding_utf8);
     if (!result || !isSingleRooted(m_doc))
@@ -216,6 +232,6 @@ void TXMLAccess::RemoveChildren(pugi::xml_node node, const QString &name) {
         if (hit.attribute())
             hit.parent().remove_attribute(hit.attribute());
         else
-            hit.node().parent().remove_child(hit.node());
+            removeNode(hit.node());
     }
 }
