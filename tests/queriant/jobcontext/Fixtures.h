@@ -1,0 +1,54 @@
+// SPDX-License-Identifier: MIT
+// What the job-context tests share: a log sink that keeps the lines, and real sections made
+// the way the component that holds a job (or velkor) makes them.
+#pragma once
+
+#include "Log.h"
+#include "TestSupport.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace jobtest {
+
+// Keeps every line the client logs while it exists, without prefixes.
+class CaptureLog : public TZvLog {
+public:
+    CaptureLog() : TZvLog(QStringLiteral("capture")) {
+        m_escape = false;
+        TClassData::instance().setOptions(0);
+    }
+    ~CaptureLog() override { detach(); }
+    void write(const QByteArray &line) override { lines.append(QString::fromUtf8(line)); }
+    bool has(const QString &text) const { return lines.contains(text); }
+    bool mentions(const QString &part) const {
+        return std::any_of(lines.begin(), lines.end(),
+                           [&](const QString &l) { return l.contains(part); });
+    }
+    QStringList lines;
+};
+
+// A section of the given size (0600), filled with content from offset 0; removed when the
+// fixture goes.
+class TestSection {
+public:
+    TestSection(const QString &name, const QByteArray &content = {}, qsizetype size = 16384);
+    ~TestSection();
+    TestSection(const TestSection &) = delete;
+    TestSection &operator=(const TestSection &) = delete;
+
+    QByteArray bytes() const;
+    void write(const QByteArray &content, qsizetype offset = 0);
+    const QString &name() const { return m_name; }
+
+    static bool exists(const QString &name);
+    static void unlink(const QString &name);
+
+private:
+    QString m_name;
+};
+
+} // namespace jobtest
