@@ -1,0 +1,365 @@
+// SPDX-License-Identifier: MIT
+#include "PopupServer.h"
+
+#include <openssl/bn.h>
+#include <openssl/core_names.h>
+#include <openssl/crypto.h>
+#include <openssl/evp.h>
+#include <openssl/pem.h>
+#include <openssl/rand.h>
+#include <openssl/rsa.h>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <cstring>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <map>
+#include <thread>
+
+namespace {
+
+constexpr int HeaderLength = 19;
+constexpr char Separator = '\x0c';
+// The fixed mask every peer XORs into the session key (docs/protocol.md).
+constexpr unsigned char KeyMask[16] = {0xA7, 0x1E, 0x5C, 0x93, 0x02, 0xF8, 0x6B, 0xD4,
+                                       0x39, 0xC0, 0x85, 0x2E, 0x71, 0x4A, 0xE6, 0xBD};
+
+bool readExactly(int fd, char *buffer, int count) {
+    int done = 0;
+    while (done < count) {
+        const ssize_t n = ::recv(fd, buffer + done, static_cast<size_t>(count - done), 0);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += static_cast<int>(n);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const char *data, qsizetype size) {
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t n = ::send(fd, data + done, static_cast<size_t>(size - done), MSG_NOSIGNAL);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// AES-128-CBC from a zero IV over whole blocks, straight from OpenSSL.
+bool aesCbc(const unsigned char key[16], QByteArray &data, bool encrypt) {
+    if (data.isEmpty() || data.size() % 16 != 0)
+        return false;
+    const unsigned char iv[16] = {};
+    EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
+    bool ok = EVP_CipherInit_ex(ctx, EVP_aes_128_cbc(), nullptr, key, iv, encrypt ? 1 : 0) == 1;
+    EVP_CIPHER_CTX_set_padding(ctx, 0);
+    int produced = 0;
+    QByteArray out(data.size(), '\0');
+    ok = ok && EVP_CipherUpdate(ctx, reinterpret_cast<unsigned char *>(out.data()), &produced,
+                                reinterpret_cast<const unsigned char *>(data.constData()),
+                                static_cast<int>(data.size())) == 1;
+    EVP_CIPHER_CTX_free(ctx);
+    if (ok)
+        data = out;
+    return ok;
+}
+
+QString describe(const QString &verb, const QStringList &request) {
+    QStringList shown = request;
+    if (verb == QLatin1String("VERIFYLASTANSWERS") && shown.size() > 7)
+        shown[7] = QStringLiteral("<answers not logged>");
+    return verb + QStringLiteral(" [") + shown.join(QStringLiteral("|")) + QLatin1Char(']');
+}
+
+} // namespace
+
+struct PopupServer::Connection {
+    int fd = -1;
+    int requests = 0;
+    bool encrypted = false;
+    unsigned char aesKey[16] = {};
+    QString queue;
+    int nextDescriptor = 0;
+    std::map<int, QStringList> sqlRows;
+};
+
+PopupServer::PopupServer(Scenario scenario, FaultPlan fault, std::FILE *log)
+    : m_scenario(std::move(scenario)), m_fault(std::move(fault)), m_log(log) {}
+
+PopupServer::~PopupServer() {
+    BN_free(m_n);
+    BN_free(m_e);
+    BN_clear_free(m_d);
+    EVP_PKEY_free(m_key);
+    if (m_listen >= 0)
+        ::close(m_listen);
+}
+
+void PopupServer::logLine(const QString &line) {
+    std::lock_guard<std::mutex> lock(m_logLock);
+    std::fprintf(m_log, "zvpopupd: %s\n", line.toUtf8().constData());
+    std::fflush(m_log);
+}
+
+bool PopupServer::makeKey(int bits, unsigned exponent, const QString &pemPath, QString &error) {
+    if (!pemPath.isEmpty()) {
+        std::FILE *f = std::fopen(pemPath.toLocal8Bit().constData(), "r");
+        if (!f) {
+            error = QStringLiteral("cannot open key file %1").arg(pemPath);
+            return false;
+        }
+        m_key = PEM_read_PrivateKey(f, nullptr, nullptr, nullptr);
+        std::fclose(f);
+    } else {
+        EVP_PKEY_CTX *ctx = EVP_PKEY_CTX_new_from_name(nullptr, "RSA", nullptr);
+        BIGNUM *e = BN_new();
+        BN_set_word(e, exponent);
+        if (ctx && EVP_PKEY_keygen_init(ctx) == 1 &&
+            EVP_PKEY_CTX_set_rsa_keygen_bits(ctx, bits) == 1 &&
+            EVP_PKEY_CTX_set1_rsa_keygen_pubexp(ctx, e) == 1)
+            EVP_PKEY_generate(ctx, &m_key);
+        BN_free(e);
+        EVP_PKEY_CTX_free(ctx);
+    }
+    if (!m_key || EVP_PKEY_get_bn_param(m_key, OSSL_PKEY_PARAM_RSA_N, &m_n) != 1 ||
+        EVP_PKEY_get_bn_param(m_key, OSSL_PKEY_PARAM_RSA_E, &m_e) != 1 ||
+        EVP_PKEY_get_bn_param(m_key, OSSL_PKEY_PARAM_RSA_D, &m_d) != 1) {
+        error = QStringLiteral("no usable RSA key");
+        return false;
+    }
+    return true;
+}
+
+int PopupServer::listenOnLoopback(int port, QString &error) {
+    m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int yes = 1;
+    setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::bind(m_listen, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0 ||
+        ::listen(m_listen, 16) != 0) {
+        error = QString::fromLocal8Bit(std::strerror(errno));
+        return -1;
+    }
+    socklen_t length = sizeof address;
+    getsockname(m_listen, reinterpret_cast<sockaddr *>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
+void PopupServer::run() {
+    for (;;) {
+        const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            return;
+        }
+        std::thread([this, fd] { serve(fd); }).detach();
+    }
+}
+
+void PopupServer::serve(int fd) {
+    Connection c;
+    c.fd = fd;
+    logLine(QStringLiteral("connection opened"));
+    QByteArray message;
+    while (readMessage(c, message)) {
+        ++c.requests;
+        // Body fields: verb first, then the request's parameters; the last one ends in 0x0C.
+        QList<QByteArray> parts = message.mid(HeaderLength).split(Separator);
+        if (!parts.isEmpty() && parts.last().isEmpty())
+            parts.removeLast();
+        QStringList request;
+        for (const QByteArray &p : parts)
+            request << QString::fromUtf8(p);
+        const QString verb = request.isEmpty() ? QString() : request.takeFirst();
+        logLine(QStringLiteral("received ") + describe(verb, request));
+        OPENSSL_cleanse(message.data(), static_cast<size_t>(message.size()));
+        const QStringList values = answer(c, verb, request);
+        send(c, verb, values);
+        if (verb == QLatin1String("SETSESSIONKEY"))
+            c.encrypted = true;
+        if (c.fd < 0)
+            break;
+    }
+    if (c.fd >= 0)
+        ::close(c.fd);
+    OPENSSL_cleanse(c.aesKey, sizeof c.aesKey);
+    logLine(QStringLiteral("connection closed"));
+}
+
+bool PopupServer::readMessage(Connection &c, QByteArray &message) {
+    message = QByteArray(HeaderLength, '\0');
+    if (!readExactly(c.fd, message.data(), HeaderLength))
+        return false;
+    if (!message.startsWith("ZVPOPUP")) {
+        logLine(QStringLiteral("bad identifier, closing"));
+        return false;
+    }
+    bool ok = false;
+    const int length = message.mid(12, 6).toInt(&ok);
+    if (!ok || length < HeaderLength || length > 999999) {
+        logLine(QStringLiteral("bad length field, closing"));
+        return false;
+    }
+    message.resize(length);
+    if (!readExactly(c.fd, message.data() + HeaderLength, length - HeaderLength))
+        return false;
+    if (c.encrypted) {
+        QByteArray body = message.mid(HeaderLength);
+        const bool decrypted = aesCbc(c.aesKey, body, false);
+        const int pad = decrypted ? static_cast<unsigned char>(body.back()) : 0;
+        if (pad < 1 || pad > 16) {
+            logLine(QStringLiteral("undecryptable body, closing"));
+            return false;
+        }
+        body.chop(pad);
+        message = message.left(HeaderLength) + body;
+    }
+    return true;
+}
+
+bool PopupServer::acceptSessionKey(Connection &c, const QString &hex) {
+    const QByteArray text = hex.toLatin1();
+    BIGNUM *cipher = nullptr;
+    if (text.isEmpty() || BN_hex2bn(&cipher, text.constData()) != text.size()) {
+        BN_free(cipher);
+        return false;
+    }
+    BIGNUM *plain = BN_new();
+    BN_CTX *ctx = BN_CTX_new();
+    const bool ok = BN_mod_exp(plain, cipher, m_d, m_n, ctx) == 1 && BN_num_bytes(plain) <= 17;
+    if (ok) {
+        // The client prefixes 0x01 to keys starting with 0x00 or 0x01: keep the low 16 bytes.
+        unsigned char bytes[17] = {};
+        BN_bn2binpad(plain, bytes, 17);
+        for (int k = 0; k < 16; ++k)
+            c.aesKey[k] = bytes[k + 1] ^ KeyMask[k];
+        OPENSSL_cleanse(bytes, sizeof bytes);
+    }
+    BN_CTX_free(ctx);
+    BN_clear_free(plain);
+    BN_free(cipher);
+    return ok;
+}
+
+QStringList PopupServer::answer(Connection &c, const QString &verb, const QStringList &request) {
+    QStringList fixed;
+    if (m_scenario.override(verb, fixed))
+        return fixed;
+    if (verb == QLatin1String("GETPUBLICKEY")) {
+        char *n = BN_bn2hex(m_n);
+        char *e = BN_bn2hex(m_e);
+        QStringList values{QString::fromLatin1(n), QString::fromLatin1(e)};
+        OPENSSL_free(n);
+        OPENSSL_free(e);
+        return values;
+    }
+    if (verb == QLatin1String("SETSESSIONKEY")) {
+        if (!acceptSessionKey(c, request.value(0)))
+            logLine(QStringLiteral("session key not understood"));
+        return {};
+    }
+    if (verb == QLatin1String("INITNEWJOB")) {
+        c.nextDescriptor = 0;
+        return m_scenario.initNewJob(request, c.queue);
+    }
+    if (verb == QLatin1String("GETNEXTDESCRIPTOR"))
+        return m_scenario.descriptor(c.queue, c.nextDescriptor++);
+    if (verb == QLatin1String("GETSQLLIST")) {
+        QStringList rows;
+        QStringList values = m_scenario.sqlList(request, rows);
+        const int transaction = m_nextSqlTransaction++;
+        c.sqlRows[transaction] = rows;
+        values << QString::number(transaction);
+        return values;
+    }
+    if (verb == QLatin1String("GETSQLDATA")) {
+        // Two rows per chunk, so that the client has to ask more than once.
+        QStringList &rows = c.sqlRows[request.value(0).toInt()];
+        const QStringList chunk = rows.mid(0, 2);
+        rows = rows.mid(2);
+        return {chunk.isEmpty() ? QString() : chunk.join(QStringLiteral("\r\n")) + "\r\n"};
+    }
+    if (verb == QLatin1String("VERIFYLASTANSWERS"))
+        return m_scenario.verifyLastAnswers(request);
+    if (verb == QLatin1String("LISTRECENTUSERCODES"))
+        return m_scenario.listRecentUserCodes(request);
+    if (verb == QLatin1String("FINDUSERCODES"))
+        return m_scenario.findUserCodes(request);
+    if (verb == QLatin1String("LISTLASTANSWERS"))
+        return m_scenario.listLastAnswers(request);
+    return {QStringLiteral("unknown verb")};
+}
+
+QByteArray PopupServer::frame(Connection &c, const QByteArray &body, bool lowerCaseId) {
+    QByteArray payload = body;
+    if (c.encrypted) {
+        const int pad = 16 - static_cast<int>(payload.size() % 16);
+        payload.append(pad, static_cast<char>(pad));
+        aesCbc(c.aesKey, payload, true);
+    }
+    const QByteArray identifier = lowerCaseId ? "zvpopup" : "ZVPOPUP";
+    const QByteArray length =
+        QByteArray::number(HeaderLength + payload.size()).rightJustified(6, '0');
+    return identifier + QByteArray::number(m_scenario.version()) + Separator + length + Separator +
+           payload;
+}
+
+void PopupServer::send(Connection &c, const QString &verb, const QStringList &values) {
+    QByteArray body = verb.toUtf8() + Separator;
+    for (const QString &v : values)
+        body += v.toUtf8() + Separator;
+
+    const bool faulty = m_fault.kind != Fault::None && c.requests >= m_fault.fromRequest &&
+                        (m_fault.verb.isEmpty() || m_fault.verb == verb);
+    const Fault fault = faulty ? m_fault.kind : Fault::None;
+    QByteArray message = frame(c, body, fault == Fault::LowerCaseId);
+    if (faulty)
+        logLine(QStringLiteral("injecting fault into the answer to ") + verb);
+    switch (fault) {
+    case Fault::Silent:
+        return;
+    case Fault::HeaderBytes:
+        writeAll(c.fd, message.constData(), std::min<qsizetype>(m_fault.argument, message.size()));
+        return;
+    case Fault::CloseMidBody:
+        writeAll(c.fd, message.constData(), HeaderLength + (message.size() - HeaderLength) / 2);
+        ::close(c.fd);
+        c.fd = -1;
+        return;
+    case Fault::WrongLength:
+        // Promise more bytes than follow and keep the connection open.
+        message.replace(12, 6, QByteArray::number(message.size() + 10).rightJustified(6, '0'));
+        break;
+    case Fault::Garbage: {
+        message = QByteArray(message.size(), '\0');
+        RAND_bytes(reinterpret_cast<unsigned char *>(message.data()),
+                   static_cast<int>(message.size()));
+        message.replace(0, 7, "GARBAGE");
+        break;
+    }
+    case Fault::Drip:
+        for (char byte : message) {
+            if (!writeAll(c.fd, &byte, 1))
+                return;
+            std::this_thread::sleep_for(std::chrono::milliseconds(m_fault.argument));
+        }
+        return;
+    default:
+        break;
+    }
+    writeAll(c.fd, message.constData(), message.size());
+}

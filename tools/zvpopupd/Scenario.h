@@ -1,0 +1,30 @@
+// SPDX-License-Identifier: MIT
+// What the test popup server answers, read from a JSON file (see demo.json and
+// docs/protocol.md for the format).
+#pragma once
+
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+struct Scenario {
+    QJsonObject root;
+
+    static Scenario load(const QString &path, QString &error);
+
+    // Value fields (after the command word) of each verb's answer.
+    QStringList initNewJob(const QStringList &request, QString &queueKey) const;
+    QStringList descriptor(const QString &queueKey, int index) const;
+    QStringList sqlList(const QStringList &request, QStringList &rows) const;
+    QStringList verifyLastAnswers(const QStringList &request) const;
+    QStringList listRecentUserCodes(const QStringList &request) const;
+    QStringList findUserCodes(const QStringList &request) const;
+    QStringList listLastAnswers(const QStringList &request) const;
+    // A fixed answer for a verb, when the scenario overrides it.
+    bool override(const QString &verb, QStringList &fields) const;
+    int version() const;
+
+private:
+    QJsonObject queue(const QString &name) const;
+    QString description(const QString &category, const QString &code) const;
+};
