@@ -2,6 +2,7 @@
 #include "EnhLabeledEdit.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QMetaMethod>
 #include <QMouseEvent>
 
@@ -15,6 +16,8 @@ const QColor inactiveBorderColor(0xF4, 0xF7, 0xFC);
 TBoundLabel::TBoundLabel(QWidget *edit)
     : QLabel(edit ? edit->parentWidget() : nullptr), m_edit(edit) {
     setBuddy(edit);
+    // Inside the edit the label would take the edit's text role; its colour is its own.
+    setForegroundRole(QPalette::WindowText);
 }
 
 bool TBoundLabel::hasClickHandler() const {
@@ -166,6 +169,14 @@ bool TEnhLabeledEdit::focusNextPrevChild(bool next) {
     if (m_wantTab)
         return false;
     return QLineEdit::focusNextPrevChild(next);
+}
+
+void TEnhLabeledEdit::keyPressEvent(QKeyEvent *event) {
+    QLineEdit::keyPressEvent(event);
+    // Taken here, or the parent would move the focus on with it.
+    const bool tab = event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab;
+    if (m_wantTab && tab && !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        event->accept();
 }
 
 void TEnhLabeledEdit::changeEvent(QEvent *event) {
