@@ -127,7 +127,7 @@ void TPrintJobList::StartVelkor() {
         LogError("LoadPrintJobs, error:%s", e.message());
     }
     if (!path.isEmpty())
-        StartProgram(path + QStringLiteral("/bin/velkor"), 100);
+        StartProgram(path + QStringLiteral("/bin/velkor"), {FMemFile.MapName()}, 100);
 }
 
 void TPrintJobList::SavePrintJobs() {
@@ -223,12 +223,12 @@ void TPrintJobList::SetPriorJobResponse(const QByteArray &printServerName,
     }
 }
 
-void TPrintJobList::StartProgram(const QString &program, int waitMs) {
+void TPrintJobList::StartProgram(const QString &program, const QStringList &arguments, int waitMs) {
     std::unique_ptr<zv::ZvChildProcess> child;
     try {
-        child = zv::ZvChildProcess::start(program);
+        child = zv::ZvChildProcess::start(program, arguments);
     } catch (const zv::ZvError &) {
-        LogError("Failed to start:%s", program);
+        LogError("Failed to start:%s", (QStringList{program} + arguments).join(QLatin1Char(' ')));
         return;
     }
     // A program still running after the wait reports the still-active code; it runs on.

@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 #include <optional>
@@ -55,8 +56,9 @@ class TPrintJobList {
 public:
     explicit TPrintJobList(const QString &sectionName = PriorJobsSectionName());
 
-    // Appends the entries held in the section. When the section is missing, starts velkor so
-    // that later runs find it; a damaged section keeps the entries read before the damage.
+    // Appends the entries held in the section. When the section is missing, starts velkor with
+    // the section's name so that later runs find it; a damaged section keeps the entries read
+    // before the damage.
     void LoadPrintJobs();
     // Rewrites the section from the list. Failures (a missing section, a list that does not
     // fit) are logged and leave the section as it was.
@@ -79,8 +81,8 @@ public:
     qsizetype Count() const { return qsizetype(FJobs.size()); }
     TPrintJobDetails &Item(qsizetype index) { return *FJobs.at(size_t(index)); }
 
-    // Starts the command and waits for it up to waitMs; logs the outcome, never fails.
-    static void StartProgram(const QString &program, int waitMs);
+    // Starts the program and waits for it up to waitMs; logs the outcome, never fails.
+    static void StartProgram(const QString &program, const QStringList &arguments, int waitMs);
 
 private:
     TPrintJobDetails *Match(const QByteArray &printServerName,

@@ -189,9 +189,10 @@ TEST_F(PriorJobsSectionMissing, NoInstallPathStartsNothing) {
 
 TEST_F(PriorJobsSectionMissing, AnInstallWithoutVelkorLogsTheFailedStart) {
     SetPath(sandbox.dir());
-    TPrintJobList list(sandbox.uniqueName("missing"));
+    const QString name = sandbox.uniqueName("missing");
+    TPrintJobList list(name);
     list.LoadPrintJobs();
-    EXPECT_TRUE(log.has("Failed to start:" + sandbox.dir() + "/bin/velkor"));
+    EXPECT_TRUE(log.has("Failed to start:" + sandbox.dir() + "/bin/velkor " + name));
 }
 
 TEST_F(PriorJobsSectionMissing, StartsVelkorWhichCreatesTheSectionForLaterRuns) {
@@ -201,22 +202,21 @@ TEST_F(PriorJobsSectionMissing, StartsVelkorWhichCreatesTheSectionForLaterRuns) 
                             sandbox.path(QStringLiteral("install/bin/velkor"))));
     SetPath(sandbox.path(QStringLiteral("install")));
 
-    // velkor makes the real per-user prior-jobs section; remove it around the test.
-    const QString realName = PriorJobsSectionName();
-    const auto removeReal = [&] { TestSection::unlink(realName); };
-    removeReal();
-    TPrintJobList list(sandbox.uniqueName("missing"));
+    const QString name = sandbox.uniqueName("prior");
+    TPrintJobList list(name);
     list.LoadPrintJobs();
     EXPECT_EQ(list.Count(), 0);
     EXPECT_TRUE(log.mentions(QStringLiteral("WaitForSingleObject(ProcessInfo.hProcess, 100 )=")));
     EXPECT_TRUE(log.mentions(QStringLiteral("Start velkor, ExitCode =")));
 
-    TPrintJobList later(realName);
     QElapsedTimer timer;
     timer.start();
-    while (!TestSection::exists(realName) && timer.elapsed() < 10000)
+    while (!TestSection::exists(name) && timer.elapsed() < 10000)
         QThread::msleep(20);
+    log.lines.clear();
+    TPrintJobList later(name);
     later.LoadPrintJobs();
     EXPECT_TRUE(log.has(QStringLiteral("LoadPrintJobs - NumJobs=0")));
-    removeReal();
+    EXPECT_FALSE(log.mentions(QStringLiteral("MemFile not found")));
+    TestSection::unlink(name);
 }
