@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "LogFormat.h"
 
+#include "ZvLocaleInfo.h"
+
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -311,21 +313,6 @@ QChar LogKindLetter(quint32 kind) {
 
 namespace {
 
-// The first character of a format that is neither a field letter nor quoted text.
-QChar separatorIn(const QString &format, QChar fallback) {
-    bool quoted = false;
-    for (QChar c : format) {
-        if (c == QLatin1Char('\'')) {
-            quoted = !quoted;
-            continue;
-        }
-        // Direction marks (Arabic formats) are not separators.
-        if (!quoted && !c.isLetter() && !c.isSpace() && c.category() != QChar::Other_Format)
-            return c;
-    }
-    return fallback;
-}
-
 void appendNumber(QString &out, qint64 value, int minDigits) {
     QString digits = QString::number(value);
     const bool negative = digits.startsWith(QLatin1Char('-'));
@@ -340,23 +327,17 @@ void appendNumber(QString &out, qint64 value, int minDigits) {
 
 } // namespace
 
-QChar LogDateSeparator(const QLocale &locale) {
-    return separatorIn(locale.dateFormat(QLocale::ShortFormat), QLatin1Char('/'));
-}
-
-QChar LogTimeSeparator(const QLocale &locale) {
-    return separatorIn(locale.timeFormat(QLocale::ShortFormat), QLatin1Char(':'));
-}
-
 TLogLocaleInfo TLogLocaleInfo::fromLocale(const QLocale &locale) {
     TLogLocaleInfo info;
     for (int m = 1; m <= 12; ++m) {
-        const QString name = locale.monthName(m, QLocale::ShortFormat);
+        const QString name = zv::monthAbbreviation(m, locale);
         if (!name.isEmpty())
-            info.monthAbbreviations[m - 1] = name;
+            info.monthAbbreviations[size_t(m - 1)] = name;
     }
-    info.dateSeparator = LogDateSeparator(locale);
-    info.timeSeparator = LogTimeSeparator(locale);
+    if (const QString date = zv::dateSeparator(locale); !date.isEmpty())
+        info.dateSeparator = date;
+    if (const QString time = zv::timeSeparator(locale); !time.isEmpty())
+        info.timeSeparator = time;
     return info;
 }
 

@@ -18,15 +18,12 @@
 struct TLogLocaleInfo {
     std::array<QString, 12> monthAbbreviations{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                                "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    QChar dateSeparator{'/'};
-    QChar timeSeparator{':'};
+    QString dateSeparator{QStringLiteral("/")};
+    QString timeSeparator{QStringLiteral(":")};
 
+    // A locale without separators in its short formats keeps '/' and ':'.
     static TLogLocaleInfo fromLocale(const QLocale &locale);
 };
-
-// The separator a locale puts between the fields of its short date (time) format.
-QChar LogDateSeparator(const QLocale &locale);
-QChar LogTimeSeparator(const QLocale &locale);
 
 // printf-like formatting. Conversions d i u x o c s f e g p (letters case-insensitive, "%X"
 // and "%E"/"%G" give capitals), flags - 0 + blank #, width and precision as digits or '*',

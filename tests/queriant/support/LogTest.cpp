@@ -120,8 +120,8 @@ TEST(LogHolder, DatePrefixUsesTheCurrentTime) {
     TClassData holder;
     holder.setOptions(0x01);
     TLogLocaleInfo info;
-    info.dateSeparator = QLatin1Char('-');
-    info.timeSeparator = QLatin1Char('.');
+    info.dateSeparator = QStringLiteral("-");
+    info.timeSeparator = QStringLiteral(".");
     holder.setLocaleInfo(info);
     CaptureLog capture(holder);
     const QDateTime now = QDateTime::currentDateTime();
