@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "ZvChildProcess.h"
 
+#include "ZvSystemMessage.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 
 #include <cerrno>
-#include <cstring>
 #include <thread>
 #include <vector>
 
@@ -94,8 +95,7 @@ bool waitReadable(pid_t pid, int timeoutMs) {
 } // namespace
 
 ZvProcessError::ZvProcessError(const QString &program, int errorCode)
-    : ZvError(QStringLiteral("Cannot start %1: %2")
-                  .arg(program, QString::fromLocal8Bit(std::strerror(errorCode)))),
+    : ZvError(QStringLiteral("Cannot start %1: %2").arg(program, systemErrorMessage(errorCode))),
       m_errorCode(errorCode) {}
 
 std::unique_ptr<ZvChildProcess> ZvChildProcess::start(const QString &program,

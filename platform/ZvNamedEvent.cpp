@@ -2,9 +2,9 @@
 #include "ZvNamedEvent.h"
 
 #include "ZvSharedSection.h"
+#include "ZvSystemMessage.h"
 
 #include <cerrno>
-#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -30,7 +30,7 @@ timespec deadlineAfter(int timeoutMs) {
 
 ZvEventError::ZvEventError(const QString &name, int errorCode)
     : ZvError(QStringLiteral("Cannot open the event \"%1\": %2")
-                  .arg(name, QString::fromLocal8Bit(std::strerror(errorCode)))),
+                  .arg(name, systemErrorMessage(errorCode))),
       m_errorCode(errorCode) {}
 
 std::unique_ptr<ZvNamedEvent> ZvNamedEvent::openOrCreate(const QString &name, mode_t mode) {

@@ -7,9 +7,13 @@
 
 namespace zv {
 
-QString modulePath() { return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath(); }
+QString modulePath() {
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+}
 
-QString moduleDir() { return QFileInfo(modulePath()).absolutePath(); }
+QString moduleDir() {
+    return QFileInfo(modulePath()).absolutePath();
+}
 
 void debugOutput(const QString &line) {
     QByteArray bytes = line.toUtf8();

@@ -2,13 +2,13 @@
 #include "ZvRegistry.h"
 
 #include "RegFile.h"
+#include "ZvSystemMessage.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstring>
 #include <functional>
 
 #include <fcntl.h>
@@ -54,10 +54,6 @@ QString homeDir() {
     return QDir::homePath();
 }
 
-QString systemError(int err) {
-    return QString::fromLocal8Bit(std::strerror(err));
-}
-
 // A name the text format can carry on one line.
 void checkName(const QString &name, const char *what) {
     if (name.contains(QLatin1Char('\n')) || name.contains(QLatin1Char('\r')) ||
@@ -85,8 +81,8 @@ void makeFolders(const QString &path, mode_t mode) {
     for (const QString &part : abs.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
         sofar += QLatin1Char('/') + part;
         if (::mkdir(QFile::encodeName(sofar).constData(), mode) != 0 && errno != EEXIST)
-            throw ZvRegistryError(
-                QStringLiteral("Cannot create the folder %1: %2").arg(sofar, systemError(errno)));
+            throw ZvRegistryError(QStringLiteral("Cannot create the folder %1: %2")
+                                      .arg(sofar, systemErrorMessage(errno)));
     }
 }
 
@@ -96,7 +92,7 @@ public:
         m_fd = ::open(QFile::encodeName(lockPath).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
         if (m_fd < 0)
             throw ZvRegistryError(QStringLiteral("Cannot open the lock file %1: %2")
-                                      .arg(lockPath, systemError(errno)));
+                                      .arg(lockPath, systemErrorMessage(errno)));
         int rc;
         do
             rc = ::flock(m_fd, LOCK_EX);
@@ -105,7 +101,7 @@ public:
             const int err = errno;
             ::close(m_fd);
             throw ZvRegistryError(
-                QStringLiteral("Cannot lock %1: %2").arg(lockPath, systemError(err)));
+                QStringLiteral("Cannot lock %1: %2").arg(lockPath, systemErrorMessage(err)));
         }
     }
     ~FileLock() { ::close(m_fd); } // closing releases the lock
@@ -124,8 +120,8 @@ void writeAll(int fd, const QByteArray &bytes, const QString &file) {
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            throw ZvRegistryError(
-                QStringLiteral("Cannot write registry file %1: %2").arg(file, systemError(errno)));
+            throw ZvRegistryError(QStringLiteral("Cannot write registry file %1: %2")
+                                      .arg(file, systemErrorMessage(errno)));
         p += n;
         left -= n;
     }
@@ -138,12 +134,12 @@ void replaceFile(const QString &file, const QByteArray &content, mode_t mode) {
     const int fd = ::mkstemp(tmpl.data());
     if (fd < 0)
         throw ZvRegistryError(QStringLiteral("Cannot create a temporary file beside %1: %2")
-                                  .arg(file, systemError(errno)));
+                                  .arg(file, systemErrorMessage(errno)));
     try {
         writeAll(fd, content, file);
         if (::fchmod(fd, mode) != 0 || ::fsync(fd) != 0)
-            throw ZvRegistryError(
-                QStringLiteral("Cannot write registry file %1: %2").arg(file, systemError(errno)));
+            throw ZvRegistryError(QStringLiteral("Cannot write registry file %1: %2")
+                                      .arg(file, systemErrorMessage(errno)));
     } catch (...) {
         ::close(fd);
         ::unlink(tmpl.constData());
@@ -153,8 +149,8 @@ void replaceFile(const QString &file, const QByteArray &content, mode_t mode) {
     if (::rename(tmpl.constData(), QFile::encodeName(file).constData()) != 0) {
         const int err = errno;
         ::unlink(tmpl.constData());
-        throw ZvRegistryError(
-            QStringLiteral("Cannot replace registry file %1: %2").arg(file, systemError(err)));
+        throw ZvRegistryError(QStringLiteral("Cannot replace registry file %1: %2")
+                                  .arg(file, systemErrorMessage(err)));
     }
 }
 
