@@ -2,30 +2,16 @@
 #include "ZvMisc.h"
 
 #include "ZvComRuntime.h"
-
-#include <cstring>
+#include "ZvSystemMessage.h"
 
 namespace ZvMisc {
-
-namespace {
-
-QString errnoMessage(int code) {
-    char buffer[256] = {};
-    // The GNU variant may return a static text instead of filling the buffer.
-    const char *text = ::strerror_r(code, buffer, sizeof buffer);
-    if (!text || QByteArray(text).startsWith("Unknown error"))
-        return {};
-    return QString::fromLocal8Bit(text);
-}
-
-} // namespace
 
 QString systemMessageText(qint32 code) {
     QString text;
     if (code < 0)
         text = zv::comErrorMessage(code).value_or(QString());
     else if (code > 0)
-        text = errnoMessage(code);
+        text = zv::systemErrorMessage(code);
     else
         text = zv::comErrorMessage(0).value_or(QString());
     text.replace(QLatin1String("\r\n"), QLatin1String(" "));
