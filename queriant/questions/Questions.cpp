@@ -4,6 +4,7 @@
 #include "AesUse.h"
 #include "SecureWipe.h"
 #include "Validate.h"
+#include "ZvLocaleInfo.h"
 
 #include <QLocale>
 
@@ -149,7 +150,7 @@ QString TQuestion::maskedNumber() const {
 
 QString TQuestion::maskedDecimal() const {
     const QLocale locale = NumberLocale();
-    const QString separator = locale.decimalPoint();
+    const QString separator = zv::decimalSeparator(locale);
     const int length = m_answerLen;
     int places = MaxLength;
     if (length < places + 2)

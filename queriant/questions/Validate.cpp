@@ -1,11 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "Validate.h"
 
+#include "ZvLocaleInfo.h"
+
 #include <climits>
-#include <clocale>
 #include <cmath>
-#include <langinfo.h>
-#include <locale.h>
 
 QLocale NumberLocale() {
     QLocale locale;
@@ -23,14 +22,7 @@ std::optional<double> LocaleToFloat(const QString &text) {
 
 int CurrencyDigits() {
     // The monetary category of the locale whose numbers are in use.
-    const QByteArray name = QLocale().name().toUtf8() + ".UTF-8";
-    locale_t monetary = newlocale(LC_MONETARY_MASK, name.constData(), locale_t(nullptr));
-    if (!monetary)
-        return 2;
-    const char *digits = nl_langinfo_l(FRAC_DIGITS, monetary);
-    const int value = digits ? static_cast<unsigned char>(digits[0]) : CHAR_MAX;
-    freelocale(monetary);
-    return value == CHAR_MAX ? 2 : value;
+    return zv::currencyDigits(QLocale().name().toUtf8() + ".UTF-8");
 }
 
 namespace {

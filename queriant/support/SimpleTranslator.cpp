@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QLocale>
 #include <QStringDecoder>
 
 QString LanguageFilePath(const QString &executablePath) {
@@ -118,17 +117,17 @@ namespace {
 // Column of each language in a value, counted from 0.
 int columnOf(int language) {
     switch (language) {
-    case LANG_ENGLISH:
+    case zv::LANG_ENGLISH:
         return 0;
-    case LANG_GERMAN:
+    case zv::LANG_GERMAN:
         return 1;
-    case LANG_FRENCH:
+    case zv::LANG_FRENCH:
         return 2;
-    case LANG_ITALIAN:
+    case zv::LANG_ITALIAN:
         return 3;
-    case LANG_SPANISH:
+    case zv::LANG_SPANISH:
         return 4;
-    case LANG_ARABIC:
+    case zv::LANG_ARABIC:
         return 5;
     default:
         return -1;
@@ -150,28 +149,7 @@ QString TSimpleTranslator::Translate(const QString &key, const QString &defaultT
 }
 
 int UserLanguage() {
-    static const int language = [] {
-        switch (QLocale::system().language()) {
-        case QLocale::C:
-        case QLocale::AnyLanguage:
-        case QLocale::English:
-            return int(LANG_ENGLISH);
-        case QLocale::German:
-            return int(LANG_GERMAN);
-        case QLocale::French:
-            return int(LANG_FRENCH);
-        case QLocale::Italian:
-            return int(LANG_ITALIAN);
-        case QLocale::Spanish:
-            return int(LANG_SPANISH);
-        case QLocale::Arabic:
-            return int(LANG_ARABIC);
-        case QLocale::Japanese:
-            return int(LANG_JAPANESE);
-        default:
-            return int(LANG_NEUTRAL);
-        }
-    }();
+    static const int language = zv::userLanguageId();
     return language;
 }
 

@@ -7,17 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-// Primary language identifiers, numbered as the language file's users know them.
-enum : int {
-    LANG_NEUTRAL = 0,
-    LANG_ARABIC = 1,
-    LANG_GERMAN = 7,
-    LANG_ENGLISH = 9,
-    LANG_SPANISH = 10,
-    LANG_FRENCH = 12,
-    LANG_ITALIAN = 16,
-    LANG_JAPANESE = 17,
-};
+#include "ZvLocaleInfo.h"
 
 // The executable path with its extension replaced by ".lan", or ".lan" appended when the file
 // name has no extension.
@@ -49,7 +39,8 @@ private:
     int m_userLanguage;
 };
 
-// Primary language of the locale the program started with (English when it has none).
+// Primary language id of the locale the program started with (zv::LANG_ENGLISH for the C
+// locale, zv::LANG_NEUTRAL for languages without a column).
 int UserLanguage();
 
 // The process-wide lookup: the language file next to the running executable, read on the

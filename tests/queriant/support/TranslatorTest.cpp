@@ -7,6 +7,9 @@
 
 namespace {
 
+// A language without a column in the file.
+constexpr int LangJapanese = 17;
+
 struct PathCase {
     const char *name;
     QString exe;
@@ -64,35 +67,39 @@ TEST(TSimpleTranslator, PicksTheUsersColumn) {
     const LookupCase cases[] = {
         {"german second entry",
          {"SValidation_Mandatory=Required,Pflicht"},
-         LANG_GERMAN,
+         zv::LANG_GERMAN,
          "SValidation_Mandatory",
          "Pflicht"},
         {"french one entry short",
          {"SValidation_Mandatory=Required,Pflicht"},
-         LANG_FRENCH,
+         zv::LANG_FRENCH,
          "SValidation_Mandatory",
          def},
-        {"english", six, LANG_ENGLISH, "AppTitle", "en"},
-        {"german", six, LANG_GERMAN, "AppTitle", "de"},
-        {"french", six, LANG_FRENCH, "AppTitle", "fr"},
-        {"italian", six, LANG_ITALIAN, "AppTitle", "it"},
-        {"spanish", six, LANG_SPANISH, "AppTitle", "es"},
-        {"arabic", six, LANG_ARABIC, "AppTitle", "ar"},
-        {"japanese gets defaults", six, LANG_JAPANESE, "AppTitle", def},
-        {"unquoted blank english", {"AppTitle=Print job"}, LANG_ENGLISH, "AppTitle", "Print"},
-        {"unquoted blank german", {"AppTitle=Print job"}, LANG_GERMAN, "AppTitle", "job"},
-        {"quoted value whole", {"AppTitle=\"Print job\""}, LANG_ENGLISH, "AppTitle", "Print job"},
-        {"empty english entry", {"AppTitle=,Titel"}, LANG_ENGLISH, "AppTitle", def},
-        {"key ignores case", {"apptitle=x"}, LANG_ENGLISH, "AppTitle", "x"},
+        {"english", six, zv::LANG_ENGLISH, "AppTitle", "en"},
+        {"german", six, zv::LANG_GERMAN, "AppTitle", "de"},
+        {"french", six, zv::LANG_FRENCH, "AppTitle", "fr"},
+        {"italian", six, zv::LANG_ITALIAN, "AppTitle", "it"},
+        {"spanish", six, zv::LANG_SPANISH, "AppTitle", "es"},
+        {"arabic", six, zv::LANG_ARABIC, "AppTitle", "ar"},
+        {"japanese gets defaults", six, LangJapanese, "AppTitle", def},
+        {"unquoted blank english", {"AppTitle=Print job"}, zv::LANG_ENGLISH, "AppTitle", "Print"},
+        {"unquoted blank german", {"AppTitle=Print job"}, zv::LANG_GERMAN, "AppTitle", "job"},
+        {"quoted value whole",
+         {"AppTitle=\"Print job\""},
+         zv::LANG_ENGLISH,
+         "AppTitle",
+         "Print job"},
+        {"empty english entry", {"AppTitle=,Titel"}, zv::LANG_ENGLISH, "AppTitle", def},
+        {"key ignores case", {"apptitle=x"}, zv::LANG_ENGLISH, "AppTitle", "x"},
         {"first match wins",
          {"AppTitle=first", "APPTITLE=second"},
-         LANG_ENGLISH,
+         zv::LANG_ENGLISH,
          "AppTitle",
          "first"},
-        {"key blanks are significant", {"AppTitle =x"}, LANG_ENGLISH, "AppTitle", def},
-        {"value after first equals sign", {"K=a=b"}, LANG_ENGLISH, "K", "a=b"},
-        {"missing key", six, LANG_ENGLISH, "Other", def},
-        {"line without equals sign", {"AppTitle"}, LANG_ENGLISH, "AppTitle", def},
+        {"key blanks are significant", {"AppTitle =x"}, zv::LANG_ENGLISH, "AppTitle", def},
+        {"value after first equals sign", {"K=a=b"}, zv::LANG_ENGLISH, "K", "a=b"},
+        {"missing key", six, zv::LANG_ENGLISH, "Other", def},
+        {"line without equals sign", {"AppTitle"}, zv::LANG_ENGLISH, "AppTitle", def},
     };
     for (const LookupCase &c : cases)
         EXPECT_EQ(TSimpleTranslator(c.lines, c.language).Translate(c.key, def), c.expected)
@@ -105,7 +112,7 @@ TEST(TSimpleTranslator, ReadsTheFileWithAnyLineEnd) {
         sandbox.writeFile("queriant.lan", "\xEF\xBB\xBF"
                                           "A=a1,a2\r\nB=b1,\"b 2\"\nC=c1,Gr\xC3\xBC\xC3\x9F"
                                           "e\rD=d1,d2");
-    const TSimpleTranslator german = TSimpleTranslator::FromFile(path, LANG_GERMAN);
+    const TSimpleTranslator german = TSimpleTranslator::FromFile(path, zv::LANG_GERMAN);
     EXPECT_EQ(german.Translate("a", "x"), "a2");
     EXPECT_EQ(german.Translate("B", "x"), "b 2");
     EXPECT_EQ(german.Translate("C", "x"), QString::fromUtf8("Grüße"));
@@ -114,7 +121,8 @@ TEST(TSimpleTranslator, ReadsTheFileWithAnyLineEnd) {
 
 TEST(TSimpleTranslator, MissingFileGivesDefaults) {
     zvtest::Sandbox sandbox;
-    const TSimpleTranslator t = TSimpleTranslator::FromFile(sandbox.path("none.lan"), LANG_GERMAN);
+    const TSimpleTranslator t =
+        TSimpleTranslator::FromFile(sandbox.path("none.lan"), zv::LANG_GERMAN);
     EXPECT_TRUE(t.Lines().isEmpty());
     EXPECT_EQ(t.Translate("AppTitle", "Print job question"), "Print job question");
 }
