@@ -253,7 +253,139 @@ void TZvWideWord::Divide(const TZvWideWord &divisor, TZvWideWord &remainder) {
     zv::SecureWipe(u.data(), u.size());
 }
 
+// Montgomery arithmetic on 64-bit limbs for odd moduli: the same result as square-and-multiply
+// with long division, an order of magnitude faster for 1024-bit keys.
+namespace montgomery {
+
+__extension__ typedef unsigned __int128 Wide;
+using Limb = std::uint64_t;
+constexpr int MaxLimbs = 16; // 128 bytes
+
+struct Number {
+    std::array<Limb, MaxLimbs + 2> limb{};
+};
+
+void load(const TZvWideWord &w, Number &out) {
+    out.limb.fill(0);
+    for (int k = 0; k < w.Length; ++k)
+        out.limb[k / 8] |= static_cast<Limb>(w.Digits[k]) << (8 * (k % 8));
+}
+
+bool lessThan(const Number &a, const Number &m, int n) {
+    for (int k = n; k >= 0; --k) {
+        if (a.limb[k] != m.limb[k])
+            return a.limb[k] < m.limb[k];
+    }
+    return false;
+}
+
+void subtract(Number &a, const Number &m, int n) {
+    Limb borrow = 0;
+    for (int k = 0; k <= n; ++k) {
+        const Wide d = static_cast<Wide>(a.limb[k]) - m.limb[k] - borrow;
+        a.limb[k] = static_cast<Limb>(d);
+        borrow = static_cast<Limb>(d >> 64) & 1;
+    }
+}
+
+// a = a * 2^(64 n) mod m by doubling, for a < m.
+void toMontgomery(Number &a, const Number &m, int n) {
+    for (int bit = 0; bit < 64 * n; ++bit) {
+        Limb carry = 0;
+        for (int k = 0; k <= n; ++k) {
+            const Limb next = a.limb[k] >> 63;
+            a.limb[k] = a.limb[k] << 1 | carry;
+            carry = next;
+        }
+        if (!lessThan(a, m, n))
+            subtract(a, m, n);
+    }
+}
+
+// out = a * b / 2^(64 n) mod m (CIOS).
+void multiply(const Number &a, const Number &b, const Number &m, Limb mInv, int n, Number &out) {
+    std::array<Limb, MaxLimbs + 2> t{};
+    for (int i = 0; i < n; ++i) {
+        Limb carry = 0;
+        for (int j = 0; j < n; ++j) {
+            const Wide s = static_cast<Wide>(a.limb[j]) * b.limb[i] + t[j] + carry;
+            t[j] = static_cast<Limb>(s);
+            carry = static_cast<Limb>(s >> 64);
+        }
+        Wide s = static_cast<Wide>(t[n]) + carry;
+        t[n] = static_cast<Limb>(s);
+        t[n + 1] = static_cast<Limb>(s >> 64);
+        const Limb q = t[0] * mInv;
+        s = static_cast<Wide>(q) * m.limb[0] + t[0];
+        carry = static_cast<Limb>(s >> 64);
+        for (int j = 1; j < n; ++j) {
+            s = static_cast<Wide>(q) * m.limb[j] + t[j] + carry;
+            t[j - 1] = static_cast<Limb>(s);
+            carry = static_cast<Limb>(s >> 64);
+        }
+        s = static_cast<Wide>(t[n]) + carry;
+        t[n - 1] = static_cast<Limb>(s);
+        t[n] = t[n + 1] + static_cast<Limb>(s >> 64);
+    }
+    out.limb.fill(0);
+    for (int k = 0; k <= n; ++k)
+        out.limb[k] = t[k];
+    if (!lessThan(out, m, n))
+        subtract(out, m, n);
+}
+
+void power(TZvWideWord &base, const TZvWideWord &exponent, const TZvWideWord &modulus) {
+    const int n = (modulus.Length + 7) / 8;
+    Number m, b, r, one;
+    load(modulus, m);
+    load(base, b);
+    // -m^-1 mod 2^64 by Newton's iteration (m is odd).
+    Limb inverse = 1;
+    for (int k = 0; k < 6; ++k)
+        inverse *= 2 - m.limb[0] * inverse;
+    const Limb mInv = static_cast<Limb>(0) - inverse;
+
+    toMontgomery(b, m, n);
+    r.limb[0] = 1;
+    toMontgomery(r, m, n);
+    Number scratch;
+    for (int bit = exponent.BitCount() - 1; bit >= 0; --bit) {
+        multiply(r, r, m, mInv, n, scratch);
+        if (exponent.TestBit(bit))
+            multiply(scratch, b, m, mInv, n, r);
+        else
+            r = scratch;
+    }
+    one.limb[0] = 1;
+    multiply(r, one, m, mInv, n, scratch);
+
+    base.Digits.fill(0);
+    for (int k = 0; k < 8 * n; ++k)
+        base.Digits[k] = static_cast<std::uint8_t>(scratch.limb[k / 8] >> (8 * (k % 8)));
+    base.Length = 8 * n;
+    while (base.Length > 0 && base.Digits[base.Length - 1] == 0)
+        --base.Length;
+    zv::SecureWipe(b.limb.data(), sizeof b.limb);
+    zv::SecureWipe(r.limb.data(), sizeof r.limb);
+    zv::SecureWipe(scratch.limb.data(), sizeof scratch.limb);
+}
+
+} // namespace montgomery
+
 void TZvWideWord::ModPow(const TZvWideWord &exponent, const TZvWideWord &modulus) {
+    // Where square-and-multiply cannot overflow, the odd-modulus shortcut gives the same value.
+    if (modulus.Length >= 2 && modulus.Length <= 128 && (modulus.Digits[0] & 1) &&
+        Length + modulus.Length <= MaxBytes && !exponent.IsZero()) {
+        TZvWideWord reduced(*this), rest;
+        reduced.Divide(modulus, rest);
+        Assign(rest);
+        montgomery::power(*this, exponent, modulus);
+        return;
+    }
+    ModPowBySquaring(exponent, modulus);
+}
+
+void TZvWideWord::ModPowBySquaring(const TZvWideWord &exponent, const TZvWideWord &modulus) {
     TZvWideWord result;
     result.Assign(1);
     TZvWideWord quotient;

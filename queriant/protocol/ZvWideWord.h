@@ -44,6 +44,9 @@ public:
     void Divide(const TZvWideWord &divisor, TZvWideWord &remainder);
     // this = this ^ exponent mod modulus (the base is not reduced first).
     void ModPow(const TZvWideWord &exponent, const TZvWideWord &modulus);
+    // Square and multiply with a remainder after every step, the base not reduced first.
+    // ModPow takes a Montgomery shortcut with the same result where this cannot overflow.
+    void ModPowBySquaring(const TZvWideWord &exponent, const TZvWideWord &modulus);
 
     int BitCount() const;
     bool TestBit(int index) const;

@@ -109,6 +109,12 @@ TEST(ZvWideWord, ArithmeticExamplesAndErrors) {
     TZvWideWord base = fromInt(4);
     base.ModPow(fromInt(13), fromInt(497));
     EXPECT_EQ(base.Compare(fromInt(445)), 0);
+    base = fromInt(4);
+    base.ModPowBySquaring(fromInt(13), fromInt(497));
+    EXPECT_EQ(base.Compare(fromInt(445)), 0);
+    base = fromInt(1000);
+    base.ModPow(fromInt(3), fromInt(1));
+    EXPECT_TRUE(base.IsZero());
     base = fromInt(9);
     base.ModPow(TZvWideWord(), fromInt(7));
     EXPECT_EQ(base.Compare(fromInt(1)), 0);
@@ -157,11 +163,12 @@ TEST(ZvWideWord, DivisionAndModPowAgreeWithOpenSsl) {
         BN_free(bq);
         BN_free(br);
     }
-    for (int round = 0; round < 5; ++round) {
+    // Odd moduli take the Montgomery path, even ones square and multiply.
+    for (int round = 0; round < 8; ++round) {
         const QByteArray m = randomBytes(rng, 128), e = randomBytes(rng, 128),
                          data = randomBytes(rng, 16);
         QByteArray modulus = m;
-        modulus[127] = static_cast<char>(modulus[127] | 1);
+        modulus[127] = static_cast<char>(round % 2 ? modulus[127] | 1 : modulus[127] & ~1);
         const QByteArray result = RsaEncryptBytes(modulus, e, data);
         BIGNUM *bm =
             BN_bin2bn(reinterpret_cast<const unsigned char *>(modulus.constData()), 128, nullptr);
