@@ -79,7 +79,9 @@ bool parseOptions(const QCoreApplication &app, Options &options) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Creates a job-details section, starts the popup client for it and reports the "
-        "client's exit code and the decrypted answer record."));
+        "client's exit code and the decrypted answer record.\n"
+        "Exit status: the client's exit code (1 answered, 0 not), 2 for a usage error, 3 when "
+        "the job could not be run."));
     parser.addHelpOption();
     const QCommandLineOption workStation(QStringLiteral("workstation"),
                                          QStringLiteral("Workstation the job came from."),
@@ -131,8 +133,10 @@ bool parseOptions(const QCoreApplication &app, Options &options) {
                    parser.value(printer),
                    parser.value(pages).toInt(&pagesOk)};
     options.timeoutSeconds = parser.value(timeout).toInt(&timeoutOk);
-    if (!pagesOk || !timeoutOk || options.timeoutSeconds < 0) {
-        printErr(QStringLiteral("--pages and --timeout take whole numbers"));
+    if (!pagesOk || !timeoutOk || options.timeoutSeconds < 0 ||
+        options.timeoutSeconds > 86400 * 7) {
+        printErr(
+            QStringLiteral("--pages and --timeout take whole numbers (--timeout at most a week)"));
         return false;
     }
     options.section = parser.isSet(section) ? parser.value(section)
