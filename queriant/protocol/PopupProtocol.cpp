@@ -66,34 +66,6 @@ popup::TDescriptorContext TPopupProtocol::DescriptorContext() const {
     return context;
 }
 
-popup::TJobSettings TPopupProtocol::JobSettings() const {
-    popup::TJobSettings job;
-    job.TransactionNumber = TransactionNumber;
-    job.AllowLastAnswers = AllowLastAnswers;
-    job.DmsDllConfig = DmsDllConfig;
-    job.AutoAdvance = AutoAdvance;
-    job.AcceptDmsValue = AcceptDmsValue;
-    job.HideShortcuts = HideShortcuts;
-    job.SkipHistory = SkipHistory;
-    job.CostCenterMandatory = CostCenterMandatory;
-    job.ShowAllCostcenters = ShowAllCostcenters;
-    job.QuestionGroupName = QuestionGroupName;
-    return job;
-}
-
-void TPopupProtocol::SetJobSettings(const popup::TJobSettings &job) {
-    TransactionNumber = job.TransactionNumber;
-    AllowLastAnswers = job.AllowLastAnswers;
-    DmsDllConfig = job.DmsDllConfig;
-    AutoAdvance = job.AutoAdvance;
-    AcceptDmsValue = job.AcceptDmsValue;
-    HideShortcuts = job.HideShortcuts;
-    SkipHistory = job.SkipHistory;
-    CostCenterMandatory = job.CostCenterMandatory;
-    ShowAllCostcenters = job.ShowAllCostcenters;
-    QuestionGroupName = job.QuestionGroupName;
-}
-
 bool TPopupProtocol::ProcessData(TPopupVerb kind, const QByteArray &response) {
     const popup::TResponse split = Split(response);
     const QStringList &fields = split.Fields;
@@ -106,12 +78,9 @@ bool TPopupProtocol::ProcessData(TPopupVerb kind, const QByteArray &response) {
     case TPopupVerb::SetSessionKey:
         popup::ParseSetSessionKey(fields);
         return true;
-    case TPopupVerb::InitNewJob: {
-        popup::TJobSettings job = JobSettings();
-        popup::ParseInitNewJob(fields, job);
-        SetJobSettings(job);
+    case TPopupVerb::InitNewJob:
+        popup::ParseInitNewJob(fields, *this);
         return true;
-    }
     case TPopupVerb::GetNextDescriptor: {
         TQuestionDescriptor question;
         if (!popup::ParseDescriptor(fields, DescriptorContext(), question))

@@ -31,7 +31,9 @@ enum class TPopupVerb {
     FindUserCodes,
 };
 
-class TPopupProtocol : public TProtocolSocket {
+// The INITNEWJOB results (TransactionNumber, AllowLastAnswers, DmsDllConfig, the option flags,
+// QuestionGroupName) are the fields of popup::TJobSettings.
+class TPopupProtocol : public TProtocolSocket, public popup::TJobSettings {
 public:
     TPopupProtocol();
     ~TPopupProtocol() override;
@@ -73,18 +75,6 @@ public:
     QString EncryptedSessionKey;
     int ServerVersion = 0;
 
-    // INITNEWJOB
-    int TransactionNumber = -1;
-    bool AllowLastAnswers = false;
-    QString DmsDllConfig;
-    bool AutoAdvance = false;
-    bool AcceptDmsValue = false;
-    bool HideShortcuts = false;
-    bool SkipHistory = false;
-    bool CostCenterMandatory = false;
-    bool ShowAllCostcenters = false;
-    QString QuestionGroupName;
-
     // GETNEXTDESCRIPTOR
     QList<TQuestionDescriptor> Descriptors;
     // Context of descriptor parsing: the sign-up session user replaces "staticusername".
@@ -103,8 +93,6 @@ private:
     QByteArray Exchange(const QString &verb, const QStringList &fields);
     popup::TResponse Split(const QByteArray &response);
     popup::TDescriptorContext DescriptorContext() const;
-    popup::TJobSettings JobSettings() const;
-    void SetJobSettings(const popup::TJobSettings &job);
 
     QStringList m_sqlData;
 };

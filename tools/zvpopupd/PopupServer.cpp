@@ -344,6 +344,9 @@ void PopupServer::send(Connection &c, const QString &verb, const QStringList &va
         // Promise more bytes than follow and keep the connection open.
         message.replace(12, 6, QByteArray::number(message.size() + 10).rightJustified(6, '0'));
         break;
+    case Fault::BadId:
+        message.replace(0, 7, "ZVQUERY");
+        break;
     case Fault::Garbage: {
         message = QByteArray(message.size(), '\0');
         RAND_bytes(reinterpret_cast<unsigned char *>(message.data()),

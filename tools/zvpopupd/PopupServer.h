@@ -23,6 +23,7 @@ enum class Fault {
     CloseMidBody,
     WrongLength,
     LowerCaseId,
+    BadId,
     Drip,
     Garbage
 };

@@ -6,8 +6,8 @@
 //
 // Prints "PORT <n>" on standard output once it listens (--port 0, the default, picks a free
 // port). Fault kinds: silent (never answer), header:N (N bytes, then nothing), close-mid-body,
-// wrong-length (says 10 bytes more than it sends), lowercase-id, drip:MS (one byte per MS),
-// garbage (random bytes instead of the answer).
+// wrong-length (says 10 bytes more than it sends), lowercase-id, bad-id (another identifier),
+// drip:MS (one byte per MS), garbage (random bytes instead of the answer).
 #include "PopupServer.h"
 
 #include <QCoreApplication>
@@ -40,6 +40,8 @@ bool parseFault(const QString &text, FaultPlan &plan) {
         plan.kind = Fault::WrongLength;
     else if (kind == QLatin1String("lowercase-id"))
         plan.kind = Fault::LowerCaseId;
+    else if (kind == QLatin1String("bad-id"))
+        plan.kind = Fault::BadId;
     else if (kind == QLatin1String("drip"))
         plan.kind = Fault::Drip;
     else if (kind == QLatin1String("garbage"))
