@@ -6,6 +6,11 @@
 #include <QProcess>
 #include <QStandardPaths>
 
+#include <cstdlib>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 TEST(LocaleInfo, LanguageIdsOfTheLanguageFileColumns) {
@@ -72,9 +77,19 @@ TEST(LocaleInfo, CurrencyDigitsComeFromTheLocale) {
                           QStringLiteral("UTF-8"), box.path(QStringLiteral("ar_KW.UTF-8"))});
     ASSERT_TRUE(def.waitForFinished(60000));
     ASSERT_EQ(def.exitCode(), 0) << def.readAllStandardError().toStdString();
-    zvtest::ScopedEnv locpath("LOCPATH", box.dir().toLocal8Bit());
-    EXPECT_EQ(zv::currencyDigits("ar_KW.UTF-8"), 3);
-    EXPECT_EQ(zv::codeset("ar_KW.UTF-8"), QByteArray("UTF-8"));
+    // The C library keeps what it read from LOCPATH for the rest of the process, so ask in a
+    // child process and keep this one clean.
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        ::setenv("LOCPATH", box.dir().toLocal8Bit().constData(), 1);
+        const int digits = zv::currencyDigits("ar_KW.UTF-8");
+        ::_exit(zv::codeset("ar_KW.UTF-8") == "UTF-8" ? digits : 100);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
 }
 
 } // namespace
