@@ -34,7 +34,7 @@ TEST(ChildProcess, ReportsTheExitCodeAndPassesArgumentsVerbatim) {
 }
 
 TEST(ChildProcess, AWaitThatTimesOutReportsStillActive) {
-    auto p = shell(QStringLiteral("sleep 30"));
+    auto p = shell(QStringLiteral("exec sleep 30"));
     QElapsedTimer t;
     t.start();
     EXPECT_FALSE(p->wait(100));
