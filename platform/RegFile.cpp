@@ -23,15 +23,10 @@ std::vector<RegHiveKey>::iterator lowerBound(std::vector<RegHiveKey> &keys, cons
                             });
 }
 
+// The digit's value, -1 when it is not a hex digit.
 int hexDigit(QChar c) {
-    const char16_t u = c.unicode();
-    if (u >= '0' && u <= '9')
-        return u - '0';
-    if (u >= 'a' && u <= 'f')
-        return u - 'a' + 10;
-    if (u >= 'A' && u <= 'F')
-        return u - 'A' + 10;
-    return -1;
+    static const QString digits = QStringLiteral("0123456789abcdef");
+    return int(digits.indexOf(c.toLower()));
 }
 
 // A whole number written in hex digits only (no prefix, no sign); nullopt otherwise.
