@@ -14,6 +14,10 @@
 
 namespace jobtest {
 
+// The section encodings written out by hand: a 32-bit little-endian integer, and a present text.
+QByteArray Int32(qint32 value);
+QByteArray Text(const QByteArray &bytes);
+
 // Keeps every line the client logs while it exists, without prefixes.
 class CaptureLog : public TZvLog {
 public:

@@ -7,19 +7,8 @@
 using jobtest::CaptureLog;
 using jobtest::TestSection;
 
-namespace {
-
-QByteArray Int32(qint32 v) {
-    QByteArray b(4, '\0');
-    qToLittleEndian(v, b.data());
-    return b;
-}
-
-QByteArray Text(const QByteArray &utf8) {
-    return Int32(1) + utf8 + '\0';
-}
-
-} // namespace
+using jobtest::Int32;
+using jobtest::Text;
 
 void PrintTo(const TJobDetails &d, std::ostream *os) {
     *os << QStringList{d.WorkStation,      d.OmbrelServer, d.SpoolQueue, d.UserName,

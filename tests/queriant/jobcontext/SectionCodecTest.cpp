@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "SectionCodec.h"
+#include "Fixtures.h"
 #include "Rc4crypt.h"
 #include "TestSupport.h"
 
@@ -7,13 +8,9 @@
 
 #include <functional>
 
-namespace {
+using jobtest::Int32;
 
-QByteArray Int32(qint32 v) {
-    QByteArray b(4, '\0');
-    qToLittleEndian(v, b.data());
-    return b;
-}
+namespace {
 
 QByteArray Hex(const char *hex) {
     return QByteArray::fromHex(hex);
