@@ -2,6 +2,7 @@
 #include "PopupMessages.h"
 
 #include "Log.h"
+#include "SecureWipe.h"
 
 #include <algorithm>
 
@@ -91,18 +92,22 @@ QString RequestText(const QString &verb, const QStringList &fields) {
 
 QByteArray MakePacket(const QByteArray &prefix, const QString &request,
                       const TCtrChain::SessionKey *key) {
-    const QByteArray body = request.toUtf8();
+    // The body may carry answers (VERIFYLASTANSWERS): its plain copy is wiped below.
+    QByteArray body = request.toUtf8();
     const int pad = key ? TCtrChain::PadCount(static_cast<std::size_t>(body.size())) : 0;
     const qsizetype headerSize = prefix.size() + 7;
     const qsizetype length = headerSize + body.size() + pad;
-    if (length > MaxMessageSize)
+    if (length > MaxMessageSize) {
+        zv::SecureWipe(body);
         fail(QStringLiteral("Request too large for a popup message: %1 bytes").arg(length));
+    }
     QByteArray message;
     message.reserve(length);
     message += prefix;
     message += QByteArray::number(length).rightJustified(6, '0');
     message += Separator;
     message += body;
+    zv::SecureWipe(body);
     if (key) {
         message.append(pad, static_cast<char>(pad));
         auto *start = reinterpret_cast<std::uint8_t *>(message.data()) + headerSize;
