@@ -8,23 +8,40 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int maxOpenAttempts = 20;
 
-bool writeAll(int fd, const char *data, qsizetype size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size_t(size));
+// The line and its CR LF in one call, so that with O_APPEND the record lands whole.
+void writeRecord(int fd, const QByteArray &line) {
+    static const char lineEnd[] = "\r\n";
+    iovec parts[2] = {{const_cast<char *>(line.constData()), size_t(line.size())},
+                      {const_cast<char *>(lineEnd), 2}};
+    size_t left = parts[0].iov_len + parts[1].iov_len;
+    iovec *next = parts;
+    int count = 2;
+    while (left > 0) {
+        const ssize_t n = ::writev(fd, next, count);
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
-            return false;
-        data += n;
-        size -= n;
+            return;
+        left -= size_t(n);
+        // A short write: go on with what is left.
+        size_t done = size_t(n);
+        while (count > 0 && done >= next->iov_len) {
+            done -= next->iov_len;
+            ++next;
+            --count;
+        }
+        if (count > 0) {
+            next->iov_base = static_cast<char *>(next->iov_base) + done;
+            next->iov_len -= done;
+        }
     }
-    return true;
 }
 
 } // namespace
@@ -40,13 +57,13 @@ TZvFileLog::~TZvFileLog() {
 bool TZvFileLog::open() {
     for (int attempt = 1; attempt <= maxOpenAttempts; ++attempt) {
         const QByteArray file = QFile::encodeName(name());
-        int flags = O_RDWR | O_CREAT | O_CLOEXEC;
+        // O_APPEND: every line goes to the end even when another process writes too.
+        int flags = O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC;
         if (m_restart)
             flags |= O_TRUNC;
         const int fd = ::open(file.constData(), flags, 0666);
         if (fd >= 0) {
             m_fd = fd;
-            ::lseek(m_fd, 0, SEEK_END);
             return true;
         }
         setName(LogChangedPath(name(), attempt));
@@ -71,12 +88,7 @@ void TZvFileLog::rollOver() {
 void TZvFileLog::write(const QByteArray &line) {
     if (m_fd < 0 && !open())
         return;
-    ::lseek(m_fd, 0, SEEK_END);
-    QByteArray record;
-    record.reserve(line.size() + 2);
-    record.append(line);
-    record.append("\r\n");
-    writeAll(m_fd, record.constData(), record.size());
+    writeRecord(m_fd, line);
     const quint64 limit = holder().maxFileSize();
     if (limit == 0)
         return;

@@ -1,13 +1,26 @@
 // SPDX-License-Identifier: MIT
 #include "Log.h"
 
-#include <QDateTime>
-
 #include <algorithm>
+#include <ctime>
 
 #include <unistd.h>
 
-TClassData::TClassData() : m_localeInfo(TLogLocaleInfo::fromLocale(QLocale::system())) {}
+namespace {
+
+qint64 currentThreadId() {
+    thread_local const qint64 id = ::gettid();
+    return id;
+}
+
+} // namespace
+
+TClassData::TClassData()
+    : m_localeInfo(
+          std::make_shared<const TLogLocaleInfo>(TLogLocaleInfo::fromLocale(QLocale::system()))),
+      m_processId(::getpid()) {
+    ::tzset();
+}
 
 TClassData &TClassData::instance() {
     static TClassData holder;
@@ -25,8 +38,9 @@ void TClassData::setSourceName(const QString &name) {
 }
 
 void TClassData::setLocaleInfo(const TLogLocaleInfo &info) {
+    auto shared = std::make_shared<const TLogLocaleInfo>(info);
     std::lock_guard guard(m_settingsLock);
-    m_localeInfo = info;
+    m_localeInfo = std::move(shared);
 }
 
 namespace {
@@ -101,19 +115,18 @@ void TClassData::entry(quint32 category, quint32 kind, quint32 level, const char
         }
         TLogPrefixFields fields;
         if (opts & loDateTime)
-            fields.time = QDateTime::currentDateTime();
-        fields.processId = ::getpid();
-        fields.threadId = ::gettid();
+            fields.time = LogLocalTimeNow();
+        fields.processId = m_processId;
+        fields.threadId = currentThreadId();
         fields.category = category;
         fields.kind = kind;
-        TLogLocaleInfo localeInfo;
+        std::shared_ptr<const TLogLocaleInfo> localeInfo;
         {
             std::lock_guard guard(m_settingsLock);
             fields.sourceName = m_sourceName;
-            if (opts & loDateTime)
-                localeInfo = m_localeInfo;
+            localeInfo = m_localeInfo;
         }
-        deliver(LogPrefix(opts, fields, localeInfo) + *message);
+        deliver(LogPrefix(opts, fields, *localeInfo) + *message);
     } catch (...) {
         // The log never fails its caller.
     }

@@ -18,6 +18,7 @@
 
 #include <array>
 #include <atomic>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <vector>
@@ -109,7 +110,8 @@ private:
     std::atomic<quint64> m_maxFileSize{0};
     mutable std::mutex m_settingsLock; // the source name and locale info
     QString m_sourceName;
-    TLogLocaleInfo m_localeInfo;
+    std::shared_ptr<const TLogLocaleInfo> m_localeInfo;
+    qint64 m_processId;
 };
 
 // Base of every sink. Creating one adds it to its holder's list; destroying it removes it.

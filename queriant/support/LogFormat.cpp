@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -22,15 +24,15 @@ struct ConversionSpec {
     char letter = 0;    // as written
 };
 
+bool isAscii(QByteArrayView bytes) {
+    for (char c : bytes)
+        if (static_cast<unsigned char>(c) >= 0x80)
+            return false;
+    return true;
+}
+
 QString bytesToText(QByteArrayView bytes) {
-    bool ascii = true;
-    for (char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (ascii)
+    if (isAscii(bytes))
         return QString::fromLatin1(bytes);
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = utf8(bytes);
@@ -38,6 +40,13 @@ QString bytesToText(QByteArrayView bytes) {
         return text;
     // Not UTF-8: keep every byte as the character of the same code, so it escapes as itself.
     return QString::fromLatin1(bytes);
+}
+
+void appendText(QString &out, QByteArrayView bytes) {
+    if (isAscii(bytes))
+        out.append(QLatin1StringView(bytes.data(), bytes.size()));
+    else
+        out.append(bytesToText(bytes));
 }
 
 QString digitsOf(quint64 value, int base, bool upper) {
@@ -237,9 +246,10 @@ std::optional<QString> LogFormatMessage(const char *format, std::span<const TLog
     size_t next = 0;
     const char *p = format;
     const char *literal = p;
+    out.reserve(qsizetype(std::strlen(format)) + 32);
     auto flushLiteral = [&](const char *end) {
         if (end > literal)
-            out += bytesToText(QByteArrayView(literal, end - literal));
+            appendText(out, QByteArrayView(literal, end - literal));
     };
     while (*p) {
         if (*p != '%') {
@@ -314,15 +324,20 @@ QChar LogKindLetter(quint32 kind) {
 namespace {
 
 void appendNumber(QString &out, qint64 value, int minDigits) {
-    QString digits = QString::number(value);
-    const bool negative = digits.startsWith(QLatin1Char('-'));
-    if (negative)
-        digits.remove(0, 1);
-    if (digits.size() < minDigits)
-        digits.prepend(QString(minDigits - digits.size(), QLatin1Char('0')));
-    if (negative)
-        out += QLatin1Char('-');
-    out += digits;
+    char buf[32];
+    char *p = buf;
+    if (value < 0) {
+        *p++ = '-';
+        value = -value;
+    }
+    char digits[24];
+    const auto res = std::to_chars(digits, digits + sizeof digits, quint64(value));
+    const qsizetype count = res.ptr - digits;
+    for (qsizetype i = count; i < minDigits && p < buf + 8; ++i)
+        *p++ = '0';
+    std::memcpy(p, digits, size_t(count));
+    p += count;
+    out.append(QLatin1StringView(buf, p - buf));
 }
 
 } // namespace
@@ -348,21 +363,20 @@ QString LogPrefix(quint32 options, const TLogPrefixFields &fields, const TLogLoc
     out.reserve(64);
     out += QLatin1Char('[');
     if (options & 0x01) {
-        const QDate d = fields.time.date();
-        const QTime t = fields.time.time();
-        appendNumber(out, d.day(), 2);
+        const TLogTime &t = fields.time;
+        appendNumber(out, t.day, 2);
         out += locale.dateSeparator;
-        out += locale.monthAbbreviations[size_t(qBound(1, d.month(), 12) - 1)];
+        out += locale.monthAbbreviations[size_t(qBound(1, t.month, 12) - 1)];
         out += locale.dateSeparator;
-        appendNumber(out, d.year() % 100, 2);
+        appendNumber(out, t.year % 100, 2);
         out += QLatin1Char(' ');
-        appendNumber(out, t.hour(), 2);
+        appendNumber(out, t.hour, 2);
         out += locale.timeSeparator;
-        appendNumber(out, t.minute(), 2);
+        appendNumber(out, t.minute, 2);
         out += locale.timeSeparator;
-        appendNumber(out, t.second(), 2);
+        appendNumber(out, t.second, 2);
         out += locale.timeSeparator;
-        appendNumber(out, t.msec(), 3);
+        appendNumber(out, t.msec, 3);
     }
     if (options & 0x02) {
         out += QLatin1String(" P");
@@ -390,26 +404,56 @@ QByteArray LogEscape(QStringView line) {
     QByteArray out;
     out.reserve(line.size() + 16);
     const qsizetype n = line.size();
+    const char16_t *src = line.utf16();
+    qsizetype runStart = 0;
+    // Printable runs are copied in one piece; the buffer is reserved, so this seldom allocates.
+    auto flushRun = [&](qsizetype end) {
+        const qsizetype length = end - runStart;
+        if (length <= 0)
+            return;
+        const qsizetype old = out.size();
+        out.resize(old + length);
+        char *dst = out.data() + old;
+        for (qsizetype k = 0; k < length; ++k)
+            dst[k] = char(src[runStart + k]);
+    };
     for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = line[i].unicode();
-        if (c >= 32 && c <= 126) {
-            out += char(c);
+        const char16_t c = src[i];
+        if (c >= 32 && c <= 126)
             continue;
-        }
+        flushRun(i);
         if (c == 169) {
             out += "\xC2\xA9";
-            continue;
+        } else {
+            char32_t code = c;
+            if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(src[i + 1]))
+                code = QChar::surrogateToUcs4(c, src[++i]);
+            char buf[16];
+            const auto res = std::to_chars(buf, buf + sizeof buf, quint32(code));
+            out += "[#";
+            out.append(buf, res.ptr - buf);
+            out += ']';
         }
-        char32_t code = c;
-        if (QChar::isHighSurrogate(c) && i + 1 < n && line[i + 1].isLowSurrogate())
-            code = QChar::surrogateToUcs4(c, line[++i].unicode());
-        char buf[16];
-        const auto res = std::to_chars(buf, buf + sizeof buf, quint32(code));
-        out += "[#";
-        out.append(buf, res.ptr - buf);
-        out += ']';
+        runStart = i + 1;
     }
+    flushRun(n);
     return out;
+}
+
+TLogTime LogLocalTimeNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    tm local{};
+    ::localtime_r(&now.tv_sec, &local);
+    TLogTime t;
+    t.year = local.tm_year + 1900;
+    t.month = local.tm_mon + 1;
+    t.day = local.tm_mday;
+    t.hour = local.tm_hour;
+    t.minute = local.tm_min;
+    t.second = local.tm_sec;
+    t.msec = int(now.tv_nsec / 1000000);
+    return t;
 }
 
 QString LogChangedPath(const QString &path, int count) {

@@ -6,7 +6,6 @@
 #include "LogArg.h"
 
 #include <QByteArray>
-#include <QDateTime>
 #include <QLocale>
 #include <QString>
 
@@ -37,8 +36,22 @@ QString LogCategoryLabel(quint32 category);
 // 'e', 'w', 'i', 'd' by the most severe kind bit; '?' for 0 and unused values.
 QChar LogKindLetter(quint32 kind);
 
+// A local date and time as the prefix shows it.
+struct TLogTime {
+    int year = 2000;
+    int month = 1; // 1..12
+    int day = 1;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+    int msec = 0;
+};
+
+// The current local time, read without re-reading the time zone on every call.
+TLogTime LogLocalTimeNow();
+
 struct TLogPrefixFields {
-    QDateTime time;
+    TLogTime time;
     qint64 processId = 0;
     qint64 threadId = 0;
     quint32 category = 0;

@@ -100,7 +100,7 @@ TEST(LogLabels, CategoryAndKind) {
 
 TEST(LogPrefix, FieldsFollowTheOptions) {
     TLogPrefixFields f;
-    f.time = QDateTime(QDate(2018, 8, 7), QTime(14, 3, 5, 120));
+    f.time = TLogTime{2018, 8, 7, 14, 3, 5, 120};
     f.processId = 4711;
     f.threadId = 42;
     f.category = 1;
@@ -149,7 +149,7 @@ TEST(LogPrefix, DateUsesTheLocaleNamesAndSeparators) {
     info.dateSeparator = QStringLiteral(".");
     info.timeSeparator = QStringLiteral("h");
     TLogPrefixFields f;
-    f.time = QDateTime(QDate(2005, 1, 3), QTime(7, 8, 9, 5));
+    f.time = TLogTime{2005, 1, 3, 7, 8, 9, 5};
     EXPECT_EQ(LogPrefix(1, f, info), QStringLiteral("[03.janv..05 07h08h09h005] "));
 
     const TLogLocaleInfo german = TLogLocaleInfo::fromLocale(QLocale(QLocale::German));
