@@ -28,31 +28,33 @@ void SetRightToLeftLayout(bool on) {
 
 // ---- TQuestion -------------------------------------------------------------------------------
 
+void TQuestion::TAnswerSlot::store(const QString &text, bool secure) {
+    if (!secure) {
+        plain = text;
+        return;
+    }
+    cipher = TAesUse::EncryptWide(text);
+    length = qint32(text.size());
+    zv::SecureWipe(plain);
+}
+
+QString TQuestion::TAnswerSlot::load(bool secure) const {
+    if (!secure)
+        return plain;
+    if (cipher.isEmpty())
+        return QString();
+    return TAesUse::DecryptWide(cipher, length);
+}
+
+void TQuestion::TAnswerSlot::wipe() {
+    zv::SecureWipe(plain);
+    zv::SecureWipe(cipher);
+    length = 0;
+}
+
 TQuestion::~TQuestion() {
-    zv::SecureWipe(m_answer);
-    zv::SecureWipe(m_lastAnswer);
-    zv::SecureWipe(m_encAnswer);
-    zv::SecureWipe(m_encLastAnswer);
-}
-
-void TQuestion::storeAnswer(const QString &text) {
-    if (m_secure) {
-        m_encAnswer = TAesUse::EncryptWide(text);
-        m_answerLen = qint32(text.size());
-        zv::SecureWipe(m_answer);
-    } else {
-        m_answer = text;
-    }
-}
-
-void TQuestion::storeLastAnswer(const QString &text) {
-    if (m_secure) {
-        m_encLastAnswer = TAesUse::EncryptWide(text);
-        m_lastAnswerLen = qint32(text.size());
-        zv::SecureWipe(m_lastAnswer);
-    } else {
-        m_lastAnswer = text;
-    }
+    m_answer.wipe();
+    m_lastAnswer.wipe();
 }
 
 void TQuestion::SetAnswer(const QString &text) {
@@ -61,62 +63,52 @@ void TQuestion::SetAnswer(const QString &text) {
     zv::SecureWipe(current);
     if (!changed)
         return;
-    storeAnswer(text);
+    m_answer.store(text, m_secure);
     Modified = true;
     if (OnChange)
         OnChange(*this);
 }
 
 QString TQuestion::GetAnswer() const {
-    if (!m_secure)
-        return m_answer;
-    if (m_encAnswer.isEmpty())
-        return QString();
-    return TAesUse::DecryptWide(m_encAnswer, m_answerLen);
+    return m_answer.load(m_secure);
 }
 
 void TQuestion::SetLastAnswer(const QString &text) {
-    storeLastAnswer(text);
+    m_lastAnswer.store(text, m_secure);
 }
 
 QString TQuestion::GetLastAnswer() const {
-    if (!m_secure)
-        return m_lastAnswer;
-    if (m_encLastAnswer.isEmpty())
-        return QString();
-    return TAesUse::DecryptWide(m_encLastAnswer, m_lastAnswerLen);
+    return m_lastAnswer.load(m_secure);
 }
 
 bool TQuestion::IsAnswerEmpty() const {
-    return m_secure ? m_answerLen == 0 : m_answer.isEmpty();
+    return m_secure ? m_answer.length == 0 : m_answer.plain.isEmpty();
 }
 
 void TQuestion::SetSecure(bool on) {
     if (on == m_secure)
         return;
     if (on) {
+        // Move the plain texts into the encrypted slots; store() encrypts before it wipes the
+        // plain text it was given, so passing the slot's own text is safe.
         m_secure = true;
-        if (!m_answer.isEmpty())
-            storeAnswer(m_answer);
-        if (!m_lastAnswer.isEmpty())
-            storeLastAnswer(m_lastAnswer);
+        if (!m_answer.plain.isEmpty())
+            m_answer.store(m_answer.plain, true);
+        if (!m_lastAnswer.plain.isEmpty())
+            m_lastAnswer.store(m_lastAnswer.plain, true);
         return;
     }
-    QString answer = GetAnswer();
-    QString lastAnswer = GetLastAnswer();
+    const QString answer = GetAnswer();
+    const QString lastAnswer = GetLastAnswer();
     m_secure = false;
-    m_answer = answer;
-    m_lastAnswer = lastAnswer;
-    zv::SecureWipe(answer);
-    zv::SecureWipe(lastAnswer);
-    zv::SecureWipe(m_encAnswer);
-    zv::SecureWipe(m_encLastAnswer);
-    m_answerLen = 0;
-    m_lastAnswerLen = 0;
+    m_answer.wipe();
+    m_lastAnswer.wipe();
+    m_answer.plain = answer;
+    m_lastAnswer.plain = lastAnswer;
 }
 
 void TQuestion::ResetAnswer() {
-    m_answer = DefaultAnswer;
+    m_answer.plain = DefaultAnswer;
     AnswerDescription.clear();
     Modified = false;
 }
@@ -135,10 +127,10 @@ QString onePlusZeros(int length) {
 } // namespace
 
 QString TQuestion::maskedNumber() const {
-    QString text = onePlusZeros(m_answerLen);
+    QString text = onePlusZeros(m_answer.length);
     if (FormType != FormType::Integer)
         return text;
-    const double value = std::pow(10.0, m_answerLen - 1);
+    const double value = std::pow(10.0, m_answer.length - 1);
     if (value < ValidateMin) {
         if (value * 10 > ValidateMax)
             text = NumberLocale().toString(std::trunc(ValidateMax), 'f', 0);
@@ -151,7 +143,7 @@ QString TQuestion::maskedNumber() const {
 QString TQuestion::maskedDecimal() const {
     const QLocale locale = NumberLocale();
     const QString separator = zv::decimalSeparator(locale);
-    const int length = m_answerLen;
+    const int length = m_answer.length;
     int places = MaxLength;
     if (length < places + 2)
         places = length - 2;
@@ -177,10 +169,10 @@ QString TQuestion::GetMaskedAnswer() const {
     if (!m_secure || !Modified)
         return GetAnswer();
     // A cleared answer stays empty, so a mandatory check still sees it.
-    if (m_answerLen == 0)
+    if (m_answer.length == 0)
         return QString();
     if (FormType == FormType::String || FormType == FormType::Logon)
-        return QString(m_answerLen, u'*');
+        return QString(m_answer.length, u'*');
     if (FormType == FormType::Integer || FormType == FormType::PhoneNumber)
         return maskedNumber();
     if (FormType == FormType::Float || FormType == FormType::Money)

@@ -96,23 +96,30 @@ public:
     QString GetMaskedAnswer() const;
 
     // Sizes of the held encrypted slots, in bytes (for checks of the storage rule).
-    qsizetype EncryptedAnswerSize() const { return m_encAnswer.size(); }
-    qsizetype EncryptedLastAnswerSize() const { return m_encLastAnswer.size(); }
-    bool PlainSlotsEmpty() const { return m_answer.isEmpty() && m_lastAnswer.isEmpty(); }
+    qsizetype EncryptedAnswerSize() const { return m_answer.cipher.size(); }
+    qsizetype EncryptedLastAnswerSize() const { return m_lastAnswer.cipher.size(); }
+    bool PlainSlotsEmpty() const {
+        return m_answer.plain.isEmpty() && m_lastAnswer.plain.isEmpty();
+    }
 
 private:
-    void storeAnswer(const QString &text);
-    void storeLastAnswer(const QString &text);
+    // One answer: plain text, or ciphertext with its length in UTF-16 units when secure.
+    struct TAnswerSlot {
+        QString plain;
+        QByteArray cipher;
+        qint32 length = 0;
+
+        void store(const QString &text, bool secure);
+        QString load(bool secure) const;
+        void wipe();
+    };
+
     QString maskedNumber() const;
     QString maskedDecimal() const;
 
     bool m_secure = false;
-    QString m_answer;
-    QString m_lastAnswer;
-    QByteArray m_encAnswer;
-    QByteArray m_encLastAnswer;
-    qint32 m_answerLen = 0;
-    qint32 m_lastAnswerLen = 0;
+    TAnswerSlot m_answer;
+    TAnswerSlot m_lastAnswer;
 };
 
 class TQuestionSet {

@@ -55,6 +55,18 @@ void checkDecimalRange(double value, const TQuestion &question) {
                  .arg(twoDecimals(question.ValidateMin), twoDecimals(question.ValidateMax)));
 }
 
+// Places test, then (unless an optional question is left empty) number and range.
+void checkDecimal(const QString &answer, const TQuestion &question, int places,
+                  const QString &notANumber) {
+    TValidate::CheckDecimalPlaces(answer, places);
+    if (skipsNumberCheck(answer, question))
+        return;
+    const std::optional<double> value = LocaleToFloat(answer);
+    if (!value)
+        fail(notANumber);
+    checkDecimalRange(*value, question);
+}
+
 void checkLength(const QString &answer, const TQuestion &question) {
     if (answer.size() > question.MaxLength)
         fail(QStringLiteral("The maximum number of characters in the answer is %1.")
@@ -76,13 +88,8 @@ void TValidate::CheckInList(const QByteArrayList &choices, const QString &answer
 }
 
 void TValidate::CheckFloat(const QString &answer, const TQuestion &question) {
-    CheckDecimalPlaces(answer, question.MaxLength);
-    if (skipsNumberCheck(answer, question))
-        return;
-    const std::optional<double> value = LocaleToFloat(answer);
-    if (!value)
-        fail(QStringLiteral("The answer for this question must be a floating point value."));
-    checkDecimalRange(*value, question);
+    checkDecimal(answer, question, question.MaxLength,
+                 QStringLiteral("The answer for this question must be a floating point value."));
 }
 
 void TValidate::CheckInteger(const QString &answer, const TQuestion &question) {
@@ -99,13 +106,8 @@ void TValidate::CheckInteger(const QString &answer, const TQuestion &question) {
 }
 
 void TValidate::CheckMoney(const QString &answer, const TQuestion &question) {
-    CheckDecimalPlaces(answer, CurrencyDigits());
-    if (skipsNumberCheck(answer, question))
-        return;
-    const std::optional<double> value = LocaleToFloat(answer);
-    if (!value)
-        fail(QStringLiteral("The answer for this question must be a money value."));
-    checkDecimalRange(*value, question);
+    checkDecimal(answer, question, CurrencyDigits(),
+                 QStringLiteral("The answer for this question must be a money value."));
 }
 
 void TValidate::CheckPhoneNumber(const QString &answer, const TQuestion &question) {
