@@ -263,6 +263,15 @@ std::optional<QString> LogFormatMessage(const char *format, std::span<const TLog
             literal = ++p;
             continue;
         }
+        // An argument index ("%1:s") moves the argument cursor.
+        const char *digits = p;
+        size_t index = 0;
+        while (*digits >= '0' && *digits <= '9' && index < 1000)
+            index = index * 10 + size_t(*digits++ - '0');
+        if (digits != p && *digits == ':') {
+            next = index;
+            p = digits + 1;
+        }
         ConversionSpec spec;
         for (;; ++p) {
             if (*p == '-')

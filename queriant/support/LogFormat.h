@@ -26,7 +26,8 @@ struct TLogLocaleInfo {
 
 // printf-like formatting. Conversions d i u x o c s f e g p (letters case-insensitive, "%X"
 // and "%E"/"%G" give capitals), flags - 0 + blank #, width and precision as digits or '*',
-// length modifiers (h l ll L q j z t I64) accepted and ignored, "%%". nullopt when the
+// length modifiers (h l ll L q j z t I64) accepted and ignored, "%%", argument indexes
+// ("%1:s" takes the second argument, and the next conversion the third). nullopt when the
 // format is malformed or an argument is missing or of the wrong kind for its conversion.
 // Byte strings are read as UTF-8, or byte by byte when they are not valid UTF-8.
 std::optional<QString> LogFormatMessage(const char *format, std::span<const TLogArg> args);

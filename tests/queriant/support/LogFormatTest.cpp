@@ -63,6 +63,8 @@ TEST(LogFormatMessage, ConvertsLikePrintf) {
         {"general", "%g %g", {0.0001, 1e20}, "0.0001 1e+20"},
         {"fixed width zero pad", "%08.3f", {-3.5}, "-003.500"},
         {"percent", "100%% done", {}, "100% done"},
+        {"argument indexes", "%1:s before %0:s, then %s", {"b", "a", "c"}, "a before b, then a"},
+        {"index past the arguments", "%2:s", {"a"}, std::nullopt},
         {"UTF-8 text in the format", "Grüße %d", {1}, QStringLiteral("Grüße 1")},
         {"arguments beyond the format are ignored", "%d", {1, 2}, "1"},
         {"no conversions", "plain text", {}, "plain text"},
