@@ -374,6 +374,8 @@ void readAnswerItem(pugi::xml_node item, const QString &text, QString &value, QS
 
 void TQuestionManager::LoadGuiQuestions(const QString &request) {
     LogInfo("TQuestionManager.LoadGuiQuestions  Begin");
+    // Questions of an earlier document refer to its nodes, which the new document replaces.
+    ClearQuestions();
     FQuestionXML.LoadXML(request);
     TXMLAccess &xml = FQuestionXML;
 

@@ -381,6 +381,17 @@ TEST(SaveAnswersToXML, ExistingResponseIsOverwritten) {
     EXPECT_TRUE(answersOf(manager).contains("<response>userresponse</response>"));
 }
 
+TEST(SaveAnswersToXML, ANewRequestReplacesTheQuestionsOfTheLastOne) {
+    TQuestionManager manager(Automation);
+    manager.LoadGuiQuestions(doc(questionSet("stringform", "<question/><question/>")));
+    manager.LoadGuiQuestions(doc(questionSet("stringform", "<question><id>x</id></question>")));
+    ASSERT_EQ(manager.QuestionCount(), 1);
+    EXPECT_EQ(manager.QuestionSetCount(), 1);
+    manager.Question(0)->SetAnswer("new");
+    manager.SaveAnswersToXML(rkAnswered);
+    EXPECT_TRUE(answersOf(manager).contains("<id>x</id><answer>new</answer>"));
+}
+
 TEST(SaveAnswersToXML, MalformedRequestWritesNothing) {
     TQuestionManager manager(Automation);
     manager.LoadGuiQuestions(QStringLiteral("<questionsets><questionset>"));
