@@ -3,6 +3,10 @@ PRESET ?= default
 BUILD_DIR := $(if $(filter asan,$(PRESET)),build-asan,build)
 WERROR := $(if $(CI),ON,OFF)
 
+# Lets ccache reuse objects between clones in different folders (CI builds a fresh clone).
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
+
 .PHONY: all deps configure build test run asan clean
 
 all: build
