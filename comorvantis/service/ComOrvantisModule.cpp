@@ -296,7 +296,7 @@ HRESULT CComOrvantisModule::Start() {
 }
 
 int CComOrvantisModule::ServiceMain() {
-    setServiceStatus(StartPending);
+    m_state.store(StartPending);
     m_stopSignal = std::make_unique<ServiceStopSignal>();
     if (!m_stopSignal->install()) {
         LogEvent(QStringLiteral("Handler not installed"));

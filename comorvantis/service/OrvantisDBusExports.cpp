@@ -112,7 +112,7 @@ void OrvantisDBusExports::clientLeft(const QString &name) {
         object->holders.remove(name);
         if (object->holders.isEmpty()) {
             m_connection.unregisterObject(object->objectName());
-            object->deleteLater();
+            delete object;
             it = m_objects.erase(it);
         } else {
             ++it;
@@ -126,9 +126,7 @@ void OrvantisDBusExports::replyFailure(const QDBusContext &context, zv::HRESULT 
     const std::optional<zv::ZvErrorInfo> info = zv::GetErrorInfo();
     const QString text =
         info && !info->description.isEmpty() ? info->description : ZvComError::errorText(hr);
-    const QString name = QStringLiteral("com.zorvant.ComOrvantis.Error.x%1")
-                             .arg(quint32(hr), 8, 16, QLatin1Char('0'))
-                             .toUpper()
-                             .replace(QLatin1String(".X"), QLatin1String(".x"));
+    const QString name = QStringLiteral("com.zorvant.ComOrvantis.Error.x") +
+                         QStringLiteral("%1").arg(quint32(hr), 8, 16, QLatin1Char('0')).toUpper();
     context.sendErrorReply(name, text);
 }
