@@ -23,8 +23,9 @@ TClassData::TClassData()
 }
 
 TClassData &TClassData::instance() {
-    static TClassData holder;
-    return holder;
+    // Never destroyed: destructors of other static objects may still log at exit.
+    static TClassData *const holder = new TClassData;
+    return *holder;
 }
 
 QString TClassData::sourceName() const {
