@@ -101,6 +101,15 @@ public:
     void SaveLastAnswers();
     bool ChargeToBalloonNotify();
 
+    // Server look-ups of the dialogs, popup-server jobs only (CostCenterServices.cpp).
+    void LoadHistory(TQuestion &question, const TQuestion *previous);
+    void SearchCostCenters(TQuestion &question, const QString &searchText,
+                           const TQuestion *previous);
+    bool CheckCostCenters(TQuestionSet &set, bool checkOnly);
+    bool NoCostCentersAvailable(const TQuestionSet &set);
+    void RefreshSqlList(TQuestion *question);
+    void ValidateSelection(const TQuestionSet &set);
+
     // Throws with the reason when the answer does not fit the question's rules.
     void ValidateAnswer(const TQuestion &question, const QString &answer) const;
 

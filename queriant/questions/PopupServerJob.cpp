@@ -1,0 +1,383 @@
+// SPDX-License-Identifier: MIT
+#include "PopupServerJob.h"
+
+#include "DMS.h"
+#include "Log.h"
+#include "SimpleTranslator.h"
+#include "ZvRegistry.h"
+#include "ZvUserInfo.h"
+
+#include <set>
+
+const char *const LogonSetTemplate[4] = {
+    R"("Logon","","logonform","","username",0,"password",0,"jobname",0)",
+    R"("Logon","","logonform","","username",0,"jobname",0)",
+    R"("Logon","","logonform","","password",0,"jobname",0)",
+    R"("Logon","","logonform","","username",0,"password",0)",
+};
+
+namespace {
+
+const char *const TemplateFormTypes[] = {
+    FormType::String,      FormType::Integer, FormType::Float,      FormType::Money,
+    FormType::PhoneNumber, FormType::Button,  FormType::Combo,      FormType::Radio,
+    FormType::List,        FormType::SqlList, FormType::CostCenter, FormType::Balloon,
+};
+
+std::optional<int> wholeNumber(const QString &text) {
+    bool ok = false;
+    const int value = text.toInt(&ok, 10);
+    return ok ? std::optional<int>(value) : std::nullopt;
+}
+
+QByteArray formTypeOfCode(int code) {
+    if (code < 0 || code >= int(std::size(TemplateFormTypes)))
+        return {};
+    return TemplateFormTypes[code];
+}
+
+void readSettingsFrom(zv::RegRoot root, TPopupClientSettings &settings) {
+    const auto key = zv::ZvRegKey::open(root, QString::fromLatin1(PopupClientKeyName));
+    if (!key)
+        return;
+    if (const auto v = key->readDWord(QStringLiteral("FinishDialogTimeout")))
+        settings.DialogTimeout = qint32(*v);
+    if (const auto v = key->readDWord(QStringLiteral("SkipIfNotMandatory")))
+        settings.SkipIfNotMandatory = *v != 0;
+    if (const auto v = key->readDWord(QStringLiteral("KeepLastAnswersPeriod")))
+        settings.KeepLastAnswersPeriod = qint32(*v);
+    if (const auto v = key->readDWord(QStringLiteral("ShowChargeBalloonMessage")))
+        settings.ShowChargeBalloon = *v != 0;
+}
+
+// One set from one template line; none when the line does not fit the questions.
+std::unique_ptr<TQuestionSet>
+templateSet(const QStringList &fields, const std::vector<std::unique_ptr<TQuestion>> &questions) {
+    auto set = std::make_unique<TQuestionSet>();
+    set->Name = fields.value(0).toUtf8();
+    set->Caption = fields.value(1).toUtf8();
+    set->FormType = fields.value(2).toLower().toUtf8();
+    const QStringList names = fields.mid(4);
+    for (const QString &field : names) {
+        if (!wholeNumber(field))
+            set->QuestionNames.append(field.toUtf8());
+    }
+    for (const auto &question : questions) {
+        qsizetype at = -1;
+        for (qsizetype k = 0; k < names.size() && at < 0; ++k) {
+            if (names[k].compare(question->Name, Qt::CaseInsensitive) == 0)
+                at = k;
+        }
+        if (at < 0)
+            continue;
+        const std::optional<int> code = wholeNumber(names.value(at + 1));
+        if (!code || question->FormType == formTypeOfCode(*code))
+            set->Add(question.get());
+    }
+    if (!set->HasAllNamedQuestions())
+        return nullptr;
+    return set;
+}
+
+bool inAnySet(const std::vector<std::unique_ptr<TQuestionSet>> &sets, const TQuestion *q) {
+    return std::any_of(sets.begin(), sets.end(), [q](const auto &s) { return s->IndexOf(q) >= 0; });
+}
+
+} // namespace
+
+TPopupClientSettings ReadPopupClientSettings() {
+    TPopupClientSettings settings;
+    readSettingsFrom(zv::RegRoot::LocalMachine, settings);
+    readSettingsFrom(zv::RegRoot::CurrentUser, settings);
+    return settings;
+}
+
+std::unique_ptr<TQuestion> QuestionFromDescriptor(const TQuestionDescriptor &d) {
+    auto q = std::make_unique<TQuestion>();
+    q->SetSecure(d.Secure);
+    q->Name = d.Name;
+    q->Prompt = d.Prompt;
+    q->Description = d.Description;
+    q->FormType = d.FormType.toUtf8();
+    q->MaxLength = d.MaxLength;
+    q->ValidateMax = d.ValidateMax;
+    q->ValidateMin = d.ValidateMin;
+    q->Mandatory = d.Mandatory;
+    q->DefaultAnswer = d.DefaultAnswer;
+    for (const QString &choice : d.Choices)
+        q->Choices.append(choice.toUtf8());
+    for (const QString &line : d.SqlLines)
+        q->SqlParameters.append(line.toUtf8());
+    q->SqlQuery = d.SqlStatement.toUtf8();
+    q->SkipIfEmpty = d.SkipIfEmpty;
+    q->AutoSelectSingle = d.AutoSelectSingle;
+    q->Confirm = d.ConfirmAnswer;
+    q->SaveLastAnswerBit = (d.SaveLastAnswer & 32) != 0;
+    q->SaveLastAnswerMode = d.SaveLastAnswer == 96 ? 2 : d.SaveLastAnswer == 32 ? 1 : 0;
+    q->Code = d.Category;
+    q->ResetAnswer();
+    return q;
+}
+
+std::vector<std::unique_ptr<TQuestionSet>>
+BuildQuestionSets(const std::vector<std::unique_ptr<TQuestion>> &questions) {
+    std::vector<std::unique_ptr<TQuestionSet>> sets;
+    for (const char *line : LogonSetTemplate) {
+        const QStringList fields = SplitCommaText(QString::fromLatin1(line));
+        if (fields.isEmpty())
+            break;
+        std::unique_ptr<TQuestionSet> set = templateSet(fields, questions);
+        if (!set)
+            continue;
+        auto same = std::find_if(sets.begin(), sets.end(), [&](const auto &s) {
+            return s->Name.compare(set->Name, Qt::CaseInsensitive) == 0;
+        });
+        if (same == sets.end())
+            sets.push_back(std::move(set));
+        else if (set->Count() >= (*same)->Count())
+            *same = std::move(set);
+    }
+
+    TQuestionSet *costCenterSet = nullptr;
+    for (const auto &question : questions) {
+        TQuestion *q = question.get();
+        if (inAnySet(sets, q))
+            continue;
+        TQuestionSet *set = nullptr;
+        if (q->FormType == FormType::CostCenter && costCenterSet) {
+            set = costCenterSet;
+        } else {
+            sets.push_back(std::make_unique<TQuestionSet>());
+            set = sets.back().get();
+            if (q->FormType == FormType::CostCenter)
+                costCenterSet = set;
+        }
+        set->QuestionNames = {q->Name.toUtf8()};
+        set->Name = q->Name.toUtf8();
+        set->FormType = q->FormType;
+        set->Add(q);
+    }
+
+    // Display order follows the questions; a set is placed once.
+    std::vector<std::unique_ptr<TQuestionSet>> ordered;
+    for (const auto &question : questions) {
+        for (auto &set : sets) {
+            if (set && set->First() &&
+                set->First()->Name.compare(question->Name, Qt::CaseInsensitive) == 0) {
+                ordered.push_back(std::move(set));
+                break;
+            }
+        }
+    }
+    return ordered;
+}
+
+// ---- TPopupServerJob -------------------------------------------------------------------------
+
+TPopupServerJob::TPopupServerJob(const QStringList &parameters, TTestForm testForm)
+    : m_parameters(parameters), m_testForm(std::move(testForm)),
+      FProtocol(std::make_unique<TPopupProtocol>()) {
+    FShortCutManager = std::make_unique<TShortCutManager>(
+        [this](const QString &category, const QString &parent, const QString &pattern, int maximum,
+               QStringList &codes, QStringList &descriptions) {
+            FProtocol->BC_FindUserCodes(GetUserName(), category, pattern, parent, maximum);
+            codes = FProtocol->UserCodes;
+            descriptions = FProtocol->UserCodeDescriptions;
+        });
+}
+
+TPopupServerJob::~TPopupServerJob() = default;
+
+void TPopupServerJob::ReadPrintData() {
+    if (!FPrintDataManager)
+        FPrintDataManager = std::make_unique<TPrintDataManager>(m_parameters, m_testForm);
+}
+
+void TPopupServerJob::SetUpJob(TQuestionManager &manager) {
+    SetUpServerJob(manager);
+}
+
+QString TPopupServerJob::FindLocalPrinterAddress(const QString &queue) {
+    const auto key =
+        zv::ZvRegKey::open(zv::RegRoot::LocalMachine, QString::fromLatin1(LocalPrintersKeyName));
+    if (!key)
+        return {};
+    for (const QString &name : key->subKeyNames()) {
+        const auto printer = key->openSubKey(name);
+        if (printer && printer->readString(QStringLiteral("SpoolQueue")) == queue)
+            return printer->readString(QStringLiteral("PrintServerAddress")).value_or(QString());
+    }
+    return {};
+}
+
+void TPopupServerJob::ConfigureConnection() {
+    const QString host = FPrintDataManager->ServerHost;
+    const QString service = FPrintDataManager->ServerPort;
+    const QString timeOut = FPrintDataManager->ReceiveTimeout;
+    TPopupProtocol &p = *FProtocol;
+    if (!host.isEmpty() && !service.isEmpty() && !timeOut.isEmpty()) {
+        p.Host = host;
+        if (const auto port = wholeNumber(service))
+            p.Port = *port;
+        else
+            p.Service = service;
+        const auto seconds = wholeNumber(timeOut);
+        if (!seconds)
+            throw zv::ZvError(QStringLiteral("'%1' is not a valid integer value").arg(timeOut));
+        p.TimeOut = *seconds;
+        LogInfo("Popup Server info Host: %S  Service: %S", host, service);
+    } else {
+        p.TimeOut = DefaultPopupTimeOut;
+        p.Port = DefaultPopupPort;
+        const QString printServer = FPrintDataManager->JobDetails.OmbrelServer;
+        const bool firstIsServer =
+            !m_parameters.isEmpty() &&
+            m_parameters.first().compare(printServer, Qt::CaseInsensitive) == 0;
+        p.Host = firstIsServer ? printServer : QStringLiteral("localhost");
+    }
+}
+
+void TPopupServerJob::SetUpServerJob(TQuestionManager &manager) {
+    ReadPrintData();
+    const TJobDetails &job = FPrintDataManager->JobDetails;
+    FProtocol->Address = FindLocalPrinterAddress(job.SpoolQueue);
+    manager.FQueueName = job.SpoolQueue;
+
+    const TPopupClientSettings settings = ReadPopupClientSettings();
+    manager.FDialogTimeout = settings.DialogTimeout;
+    manager.FSkipIfNotMandatory = settings.SkipIfNotMandatory;
+    manager.FKeepLastAnswersPeriod = settings.KeepLastAnswersPeriod;
+    manager.FShowChargeBalloon = settings.ShowChargeBalloon;
+
+    ConfigureConnection();
+    FProtocol->ConnectRetries = 3;
+    FProtocol->SetProtocolVersion(popup::ProtocolVersion);
+    FProtocol->SignUpUserName = FPrintDataManager->SignUpUserName;
+    FProtocol->Connect();
+    FProtocol->NegotiateSessionKey();
+
+    InitNewJob(manager);
+    LoadQuestions(manager);
+    RunDmsDll(manager);
+
+    manager.FCurrentSet = nullptr;
+    manager.FGuestAccountUser = IsGuestAccountUser(manager);
+    LogInfo("MultipartPrintJob: %s", manager.FMultipartPrintJob ? "True" : "False");
+    LogInfo("LastAnswersAvailable: %s", manager.FLastAnswersAvailable ? "True" : "False");
+    LogInfo("LastUserResponse: %d", manager.FLastUserResponse);
+}
+
+void TPopupServerJob::InitNewJob(TQuestionManager &manager) {
+    const TJobDetails &job = FPrintDataManager->JobDetails;
+    LogInfo("Call BC_InitNewJob");
+    FProtocol->BC_InitNewJob(job.WorkStation, job.OmbrelServer, job.SpoolQueue, job.UserName,
+                             job.Document);
+    manager.FTransactionNumber = FProtocol->TransactionNumber;
+    LogInfo("InitNewJob - TransactionNumber:%d ", manager.FTransactionNumber);
+    LogInfo(FProtocol->AllowLastAnswers ? "InitNewJob - AllowLastAnswers = true"
+                                        : "InitNewJob - AllowLastAnswers = false");
+    manager.FDmsDllConfig = FProtocol->DmsDllConfig.toUtf8();
+    LogInfo("InitNewJob - FDmsDllConfig :%s ", manager.FDmsDllConfig);
+    LogInfo("Call BC_InitNewJob complete");
+}
+
+void TPopupServerJob::LoadQuestions(TQuestionManager &manager) {
+    FProtocol->LoadDescriptors();
+    manager.ClearQuestions();
+    for (const TQuestionDescriptor &descriptor : FProtocol->Descriptors) {
+        std::unique_ptr<TQuestion> question = QuestionFromDescriptor(descriptor);
+        question->OnChange = [&manager](TQuestion &changed) {
+            if (manager.OnAnswerChanged)
+                manager.OnAnswerChanged(changed);
+        };
+        manager.FQuestionList.push_back(std::move(question));
+    }
+    manager.FQuestionSetList = BuildQuestionSets(manager.FQuestionList);
+    FShortCutManager->Load();
+}
+
+void TPopupServerJob::RunDmsDll(TQuestionManager &manager) {
+    if (manager.FDmsDllConfig.isEmpty())
+        return;
+    try {
+        TDMS dms(manager.FDmsDllConfig);
+        dms.GetDocumentInfo(FPrintDataManager->JobDetails.Document);
+        LogInfo("QuestionManager RunDmsDll DMSCode Count %d", int(dms.Codes.size()));
+        for (qsizetype i = 0; i < dms.Codes.size(); ++i) {
+            const QString code = QString::fromUtf8(dms.Codes[i]);
+            for (const auto &q : manager.FQuestionList) {
+                if (q->Code.compare(code, Qt::CaseInsensitive) == 0) {
+                    q->DmsValue = dms.Values.value(i);
+                    break;
+                }
+            }
+        }
+    } catch (const std::exception &e) {
+        LogError("RunDmsDll failed, error:%s", QString::fromUtf8(e.what()));
+    }
+}
+
+bool TPopupServerJob::IsGuestAccountUser(const TQuestionManager &manager) const {
+    if (!manager.IsGuestCardJob())
+        return false;
+    QStringList extendedNames;
+    for (int format : {0, 1, 2, 3, 6, 7, 8, 9, 10, 12}) {
+        if (const auto name = zv::userNameEx(format))
+            extendedNames << name->toUpper();
+    }
+    const QString accountName = GetTokenAccountName().toUpper();
+    const QString separators = QStringLiteral(",@-/\\");
+    for (const QByteArray &choice : manager.Question(0)->Choices) {
+        const QString entry = QString::fromUtf8(choice).trimmed().toUpper();
+        const bool qualified = std::any_of(entry.begin(), entry.end(),
+                                           [&](QChar c) { return separators.contains(c); });
+        if (qualified ? extendedNames.contains(entry) : (!entry.isEmpty() && entry == accountName))
+            return true;
+    }
+    return false;
+}
+
+QString TPopupServerJob::GetTokenAccountName() {
+    try {
+        return zv::tokenAccountName();
+    } catch (const zv::ZvError &e) {
+        LogError("Error when getting domain/user, %S ", e.message());
+        return {};
+    }
+}
+
+void TPopupServerJob::ClearCostCenterCache(TQuestionManager &manager) {
+    for (const auto &q : manager.FQuestionList)
+        q->ClearLookupLists();
+    FProtocol->UserCodes.clear();
+    FProtocol->UserCodeDescriptions.clear();
+    FProtocol->ClearHistory();
+}
+
+void TPopupServerJob::RecordResponse(TQuestionManager &, int kind) {
+    LogInfo("QuestionManager RecordResponse Response:%d", kind);
+}
+
+void TPopupServerJob::ReturnAnswers(TQuestionManager &manager) {
+    if (!FPrintDataManager)
+        return;
+    std::vector<TAnswerItem> items;
+    for (const auto &q : manager.FQuestionList)
+        items.emplace_back(q->Name, q->Code, q->FormType, q->GetAnswer());
+    FPrintDataManager->SetQuestions(std::move(items));
+    FPrintDataManager->WriteAnswers(manager.FGuestMode, FProtocol->LocalAddress());
+}
+
+bool TPopupServerJob::AutoAdvance() const {
+    return FProtocol->AutoAdvance;
+}
+
+QString TPopupServerJob::GetUserName() const {
+    return FPrintDataManager ? FPrintDataManager->JobDetails.UserName : QString();
+}
+
+void TPopupServerJob::SetUserName(TQuestionManager &manager, const QString &name) {
+    if (FPrintDataManager)
+        FPrintDataManager->SetUserName(name);
+    ClearCostCenterCache(manager);
+}

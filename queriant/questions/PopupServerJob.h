@@ -1,0 +1,79 @@
+// SPDX-License-Identifier: MIT
+// The job source of run modes 1 and 2: the job details from the print data manager, the popup
+// server found and connected with a session key, the job announced, its question descriptors
+// turned into questions and grouped into sets, the document-management plug-in asked, and the
+// answers written back into the job section at the end.
+#pragma once
+
+#include "PopupProtocol.h"
+#include "PrintDataManager.h"
+#include "QuestionManager.h"
+#include "ShortCutManager.h"
+
+#include <memory>
+
+inline constexpr const char *PopupClientKeyName = "SOFTWARE\\Zorvant\\Popup Client";
+inline constexpr const char *LocalPrintersKeyName =
+    "Software\\Zorvant\\Popup Client\\LocalPrinters";
+inline constexpr int DefaultPopupPort = 28203;
+// In the connection's unit, seconds.
+inline constexpr int DefaultPopupTimeOut = 20000;
+
+// The logon question-set template: four lines of comma-separated fields.
+extern const char *const LogonSetTemplate[4];
+
+// The manager's registry settings of a popup-server job.
+struct TPopupClientSettings {
+    qint32 DialogTimeout = 0;
+    bool SkipIfNotMandatory = false;
+    qint32 KeepLastAnswersPeriod = 0;
+    bool ShowChargeBalloon = true;
+};
+// HKEY_LOCAL_MACHINE, then HKEY_CURRENT_USER over it; a missing value or one of another type
+// leaves the value before it.
+TPopupClientSettings ReadPopupClientSettings();
+
+// A question built from a server descriptor.
+std::unique_ptr<TQuestion> QuestionFromDescriptor(const TQuestionDescriptor &descriptor);
+// Template sets, one set per remaining question (all cost-center questions share one), then
+// the sets in question order.
+std::vector<std::unique_ptr<TQuestionSet>>
+BuildQuestionSets(const std::vector<std::unique_ptr<TQuestion>> &questions);
+
+class TPopupServerJob : public TJobSource {
+public:
+    // parameters: the command line without the program path.
+    explicit TPopupServerJob(const QStringList &parameters, TTestForm testForm = {});
+    ~TPopupServerJob() override;
+
+    void SetUpJob(TQuestionManager &manager) override;
+    void RecordResponse(TQuestionManager &manager, int kind) override;
+    void ReturnAnswers(TQuestionManager &manager) override;
+    bool AutoAdvance() const override;
+    QString GetUserName() const override;
+    void SetUserName(TQuestionManager &manager, const QString &name) override;
+
+    void SetUpServerJob(TQuestionManager &manager);
+    static QString FindLocalPrinterAddress(const QString &queue);
+    void InitNewJob(TQuestionManager &manager);
+    void LoadQuestions(TQuestionManager &manager);
+    void RunDmsDll(TQuestionManager &manager);
+    bool IsGuestAccountUser(const TQuestionManager &manager) const;
+    static QString GetTokenAccountName();
+    void ClearCostCenterCache(TQuestionManager &manager);
+
+    TPopupProtocol &Protocol() { return *FProtocol; }
+    TShortCutManager &ShortCutManager() { return *FShortCutManager; }
+    // Created by the first step of SetUpJob.
+    TPrintDataManager *PrintDataManager() const { return FPrintDataManager.get(); }
+
+private:
+    void ConfigureConnection();
+    void ReadPrintData();
+
+    QStringList m_parameters;
+    TTestForm m_testForm;
+    std::unique_ptr<TPopupProtocol> FProtocol;
+    std::unique_ptr<TShortCutManager> FShortCutManager;
+    std::unique_ptr<TPrintDataManager> FPrintDataManager;
+};
