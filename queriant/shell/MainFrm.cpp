@@ -1,0 +1,449 @@
+// SPDX-License-Identifier: MIT
+#include "MainFrm.h"
+
+#include "AlignLabel.h"
+#include "ErrorScreen.h"
+#include "FileLog.h"
+#include "FormFactory.h"
+#include "FormLook.h"
+#include "HostLayout.h"
+#include "Log.h"
+#include "PopupMessages.h"
+#include "QueriantApp.h"
+#include "RequestFileJob.h"
+#include "SecureWipe.h"
+#include "SimpleTranslator.h"
+#include "TraceLog.h"
+#include "ZvNamedEvent.h"
+
+#include <QApplication>
+#include <QFrame>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QWindow>
+
+namespace {
+
+const QString PopupClientKey = QStringLiteral("SOFTWARE\\Zorvant\\Popup Client");
+
+QString exceptionText(const std::exception &e) {
+    if (const auto *error = dynamic_cast<const zv::ZvError *>(&e))
+        return error->message();
+    return QString::fromLocal8Bit(e.what());
+}
+
+QFont pixelFont(const QString &family, int pixels) {
+    QFont font(family);
+    font.setPixelSize(pixels);
+    return font;
+}
+
+// Depth first, in child order: the first line edit that can take the focus.
+QLineEdit *firstFocusableEdit(QWidget *root) {
+    for (QObject *child : root->children()) {
+        auto *widget = qobject_cast<QWidget *>(child);
+        if (!widget || !widget->isVisible() || !widget->isEnabled())
+            continue;
+        if (auto *edit = qobject_cast<QLineEdit *>(widget);
+            edit && (edit->focusPolicy() & Qt::TabFocus))
+            return edit;
+        if (QLineEdit *inner = firstFocusableEdit(widget))
+            return inner;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+QString UpdateTriggerEventName() {
+    const QString name = qEnvironmentVariable("ZORVANT_UPDATE_TRIGGER");
+    return name.isEmpty() ? QStringLiteral("Global\\Zorvant Client Update Trigger") : name;
+}
+
+TMainForm::TMainForm(const QStringList &arguments)
+    : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
+      m_timeout([this] { DialogTimeOutTimer(); }) {
+    setWindowTitle(QStringLiteral("MainForm"));
+    resize(DesignWidth, DesignHeight);
+    createControls();
+
+    setUpLogging();
+    QApplication::setApplicationDisplayName(
+        Translate(QStringLiteral("AppTitle"), QStringLiteral("Print job question")));
+    logCommandLine(arguments);
+
+    ArabicErrorLbl->hide();
+    if (RightToLeftLayout()) {
+        TitleLbl->resize(376, TitleLbl->height());
+        TitleLbl->setAlignment(taRightJustify);
+    }
+    createManager(arguments.mid(1));
+    qApp->installEventFilter(this);
+}
+
+TMainForm::~TMainForm() {
+    LogInfo("MainFrm FormDestroy Handler");
+    qApp->removeEventFilter(this);
+    m_timeout.Stop();
+    m_dialog.reset();
+    m_manager.reset();
+    m_fileLog.reset();
+    m_traceLog.reset();
+    signalUpdateTrigger();
+}
+
+void TMainForm::createControls() {
+    setFont(FormLook::FormFont());
+    FormLook::SetBackground(this, FormLook::DialogBackground());
+
+    Panel2 = new QFrame(this);
+    Panel2->setObjectName(QStringLiteral("Panel2"));
+    FormLook::SetBackground(Panel2, QColor(82, 81, 79));
+    Image1 = new QLabel(Panel2);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image2 = new QLabel(Panel2);
+    Image2->setObjectName(QStringLiteral("Image2"));
+    TitleLbl = new TAlignLabel(Panel2);
+    TitleLbl->setObjectName(QStringLiteral("TitleLbl"));
+    TitleLbl->setCaption(QStringLiteral("Print job Details"));
+    TitleLbl->setFont(pixelFont(QStringLiteral("Arial"), 19));
+    FormLook::SetTextColor(TitleLbl, Qt::white);
+    TitleLbl->setPen(Qt::NoPen);
+    TitleLbl->setVAlign(vtMiddle);
+    TitleLbl->setAlignment(taLeftJustify);
+    TitleLbl->setWordWrap(true);
+
+    ErrorLbl = new TAlignLabel(this);
+    ErrorLbl->setObjectName(QStringLiteral("ErrorLbl"));
+    ErrorLbl->setFont(pixelFont(font().family(), 19));
+    ErrorLbl->setPen(Qt::NoPen);
+    ErrorLbl->setVAlign(vtMiddle);
+    ErrorLbl->setWordWrap(true);
+    ErrorLbl->hide();
+
+    ArabicErrorLbl = new TAlignLabel(this);
+    ArabicErrorLbl->setObjectName(QStringLiteral("ArabicErrorLbl"));
+    ArabicErrorLbl->setFont(pixelFont(font().family(), 11));
+    ArabicErrorLbl->setPen(Qt::NoPen);
+    ArabicErrorLbl->setVAlign(vtTop);
+    ArabicErrorLbl->setWordWrap(true);
+    ArabicErrorLbl->hide();
+
+    Button1 = new QPushButton(QStringLiteral("&OK"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    Button1->setEnabled(false);
+    connect(Button1, &QPushButton::clicked, this, &TMainForm::Button1Click);
+
+    // The error texts drag the borderless window.
+    ErrorLbl->installEventFilter(this);
+    ArabicErrorLbl->installEventFilter(this);
+    layoutControls();
+}
+
+void TMainForm::layoutControls() {
+    const int w = width();
+    const int h = height();
+    Panel2->setGeometry(0, 0, w, 49);
+    Image1->setGeometry(0, 0, 49, 49);
+    Image2->setGeometry(w - 49, 0, 49, 49);
+    const int titleWidth = RightToLeftLayout() ? 376 : w - 2 * 56;
+    TitleLbl->setGeometry(RightToLeftLayout() ? w - 56 - titleWidth : 56, 0, titleWidth, 49);
+    ErrorLbl->setGeometry(24, 56, w - 49, h - 98);
+    if (!ArabicErrorLbl->isVisible())
+        ArabicErrorLbl->setGeometry(24, 180, w - 49, h - 235);
+    Button1->setGeometry(w - 82, h - 35, 75, 25);
+    if (m_dialog) {
+        m_dialog->setGeometry(0, 0, w, h);
+        m_dialog->MainPanel->resize(w, h);
+    }
+}
+
+void TMainForm::resizeEvent(QResizeEvent *event) {
+    QWidget::resizeEvent(event);
+    layoutControls();
+}
+
+void TMainForm::setUpLogging() {
+    TClassData &log = TClassData::instance();
+    log.setOptions(log.options() | loSourceName);
+    log.setSourceName(QStringLiteral("Queriant.exe"));
+    log.readSettings(zv::RegRoot::LocalMachine, PopupClientKey);
+    m_traceLog = std::make_unique<TZvTraceLog>();
+    const QString fileName = log.readFileName(zv::RegRoot::LocalMachine, PopupClientKey);
+    if (!fileName.isEmpty())
+        m_fileLog = std::make_unique<TZvFileLog>(fileName);
+}
+
+void TMainForm::logCommandLine(const QStringList &arguments) {
+    const int count = int(arguments.size()) - 1;
+    LogInfo("Commandline parameter count: %d", count);
+    for (int i = 0; i <= count; ++i)
+        LogInfo("Commandline Parameter %d : %s", i, arguments.at(i));
+}
+
+void TMainForm::createManager(const QStringList &parameters) {
+    std::unique_ptr<TJobSource> source;
+    if (RunModeFromParameters(parameters) == rmRequestFile)
+        source = std::make_unique<TRequestFileJob>();
+    m_manager.reset();
+    m_manager = std::make_unique<TQuestionManager>(parameters, std::move(source));
+    TQuestionManager &m = *m_manager;
+    m.OnPresentQuestionSet = [this](TQuestionManager &manager, TQuestionSet &set,
+                                    TWizardDirection direction) {
+        HandlePresentQuestionSet(manager, set, direction);
+    };
+    m.OnJobStarted = [this](TQuestionManager &manager) { HandleJobStarted(manager); };
+    m.OnActivity = [this](TQuestionManager &manager) { HandleActivity(manager); };
+    m.OnAnswerChanged = [this](TQuestion &question) { HandleAnswerChanged(question); };
+    m.OnCancel = [this](TQuestionManager &manager) { HandleCancel(manager); };
+    m.OnTimeout = [this](TQuestionManager &manager) { HandleTimeout(manager); };
+    m.OnFinished = [this](TQuestionManager &manager) { HandleFinished(manager); };
+    m.OnHide = [this](TQuestionManager &manager) { HandleHide(manager); };
+}
+
+void TMainForm::StartJob() {
+    if (m_manager->RunMode() == rmAutomation)
+        return;
+    m_manager->Start();
+    if (m_manager->VisibleSetCount() == 0)
+        return;
+    show();
+    BringToForeground();
+}
+
+// ---- Dialogs ---------------------------------------------------------------------------------
+
+void TMainForm::closeDialog() {
+    TQuestionForm::CloseForm(std::move(m_dialog));
+}
+
+void TMainForm::HandlePresentQuestionSet(TQuestionManager &manager, TQuestionSet &set,
+                                         TWizardDirection direction) {
+    const QString formType = QString::fromUtf8(set.FormType);
+    LogInfo("MainFrm HandlePresentQuestionSet QuestionSet.FormType: %S", formType);
+    closeDialog();
+    std::unique_ptr<TQuestionForm> form = CreateQuestionForm(formType, this);
+    if (!form)
+        throw zv::ZvError(QStringLiteral("Form type: %1 is unknown").arg(formType));
+    form->setGeometry(0, 0, manager.FClientWidth, manager.FClientHeight);
+    form->MainPanel->resize(manager.FClientWidth, manager.FClientHeight);
+    form->raise();
+    // Held before it runs any code of its own: it may move the job on from inside.
+    m_dialog = std::move(form);
+    TQuestionForm *dialog = m_dialog.get();
+    dialog->SetQuestionManager(&manager);
+    dialog->SetQuestionSet(&set);
+    if (m_dialog.get() != dialog)
+        return;
+    const TFormMode mode = FormModeFor(manager, &set);
+    LogInfo("MainFrm FormMode (0=First 1=middle 2=last 3=single) : %d", int(mode));
+    dialog->SetFormMode(mode);
+    dialog->SetWizardDirection(direction);
+    dialog->ShowForm();
+    if (m_dialog.get() == dialog)
+        focusFirstEdit();
+}
+
+void TMainForm::focusFirstEdit() {
+    if (QLineEdit *edit = firstFocusableEdit(this))
+        edit->setFocus(Qt::OtherFocusReason);
+    else
+        setFocus(Qt::OtherFocusReason);
+}
+
+void TMainForm::BringToForeground() {
+    raise();
+    activateWindow();
+    focusFirstEdit();
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event) {
+    if (event->type() == QEvent::MouseButtonPress &&
+        (watched == ErrorLbl || watched == ArabicErrorLbl) &&
+        static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        if (QWindow *handle = windowHandle())
+            handle->startSystemMove();
+        return true;
+    }
+    if (event->type() == QEvent::KeyPress && m_dialog && event != m_lastKeyEvent) {
+        auto *widget = qobject_cast<QWidget *>(watched);
+        if (widget && widget->window() == this) {
+            // A key event climbs to the parents through this filter again: look once.
+            m_lastKeyEvent = event;
+            auto *keyEvent = static_cast<QKeyEvent *>(event);
+            int key = keyEvent->key();
+            m_dialog->HostKeyDown(key, keyEvent->modifiers());
+            if (key == 0)
+                return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// ---- Manager events --------------------------------------------------------------------------
+
+void TMainForm::HandleJobStarted(TQuestionManager &manager) {
+    m_timeout.Arm(manager.FDialogTimeout);
+    resize(manager.FClientWidth, manager.FClientHeight);
+    QScreen *monitor = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (monitor)
+        move(CentredOrigin(monitor->geometry(), size()));
+    QCoreApplication::processEvents();
+}
+
+void TMainForm::HandleActivity(TQuestionManager &) {
+    m_timeout.Restart();
+}
+
+void TMainForm::HandleAnswerChanged(TQuestion &question) {
+    if (question.Name.toLower() != QStringLiteral("username"))
+        return;
+    QString answer = question.GetAnswer();
+    m_manager->SetUserName(answer);
+    zv::SecureWipe(answer);
+}
+
+void TMainForm::endOfJob() {
+    m_timeout.Stop();
+    if (m_manager->RunMode() != rmAutomation) {
+        TQueriantApplication::Terminate();
+        return;
+    }
+    // Automation: nothing stays on screen once the caller has its answer.
+    closeDialog();
+    hide();
+    emit AutomationJobEnded();
+}
+
+void TMainForm::HandleCancel(TQuestionManager &manager) {
+    manager.RecordResponse(rkCancelled);
+    endOfJob();
+}
+
+void TMainForm::HandleTimeout(TQuestionManager &manager) {
+    LogInfo("TMainForm.HandleTimeout");
+    manager.RecordResponse(rkTimedOut);
+    endOfJob();
+}
+
+void TMainForm::HandleFinished(TQuestionManager &manager) {
+    manager.ReturnAnswers();
+    manager.RecordResponse(rkAnswered);
+    LogInfo("MainFrm HandleFinished  ExitCode=1");
+    if (manager.RunMode() != rmAutomation)
+        TQueriantApplication::SetExitCode(1);
+    endOfJob();
+}
+
+void TMainForm::HandleHide(TQuestionManager &) {
+    hide();
+}
+
+void TMainForm::DialogTimeOutTimer() {
+    LogInfo("MainFrm DialogTimeOut");
+    m_manager->Timeout();
+}
+
+// ---- Requests from other processes -----------------------------------------------------------
+
+void TMainForm::StartQuestionManager(int Value) {
+    try {
+        m_manager->Start();
+        QApplication::setApplicationDisplayName(QString::number(Value));
+    } catch (const std::exception &e) {
+        HandleException(e);
+    }
+}
+
+void TMainForm::HideQuestionManager() {
+    m_manager->Hide();
+}
+
+void TMainForm::Button1Click() {
+    TQueriantApplication::Terminate();
+}
+
+// ---- Error screen ----------------------------------------------------------------------------
+
+void TMainForm::HandleException(const std::exception &e) {
+    const QString message = exceptionText(e);
+    LogError("TMainform.HandleException %s", message);
+    if (m_manager && m_manager->RunMode() == rmAutomation && m_manager->Busy()) {
+        // The caller of the job receives the failure; the server stays up for the next call.
+        emit AutomationJobFailed(message);
+        return;
+    }
+    closeDialog();
+    ErrorLbl->setCaption(AppendErrorMessage(ErrorLbl->caption(), message));
+    TitleLbl->show();
+    ErrorLbl->show();
+    Button1->setEnabled(true);
+    ArabicErrorLbl->hide();
+    if (dynamic_cast<const EArabicLanguageException *>(&e)) {
+        TitleLbl->setCaption(ArabicErrorTitle());
+        ErrorLbl->setVAlign(vtTop);
+        ArabicErrorLbl->setGeometry(ErrorLbl->x(), ErrorLbl->y() + 35, ErrorLbl->width(),
+                                    ErrorLbl->height() - 35);
+        ArabicErrorLbl->setCaption(
+            ::ArabicErrorText(m_manager ? m_manager->FQueueName : QString()));
+        ArabicErrorLbl->show();
+    }
+    Panel2->raise();
+    ErrorLbl->raise();
+    ArabicErrorLbl->raise();
+    Button1->raise();
+    show();
+    BringToForeground();
+    Button1->setFocus(Qt::OtherFocusReason);
+}
+
+QString TMainForm::ErrorText() const {
+    return ErrorLbl->caption();
+}
+
+QString TMainForm::ArabicErrorText() const {
+    return ArabicErrorLbl->isHidden() ? QString() : ArabicErrorLbl->caption();
+}
+
+QString TMainForm::TitleText() const {
+    return TitleLbl->caption();
+}
+
+// ---- Automation ------------------------------------------------------------------------------
+
+void TMainForm::BeginAutomationJob(const QString &request) {
+    closeDialog();
+    m_manager->LoadGuiQuestions(request);
+    m_manager->Start();
+    if (isVisible())
+        BringToForeground();
+}
+
+bool TMainForm::AutomationJobBusy() const {
+    return m_manager->Busy();
+}
+
+QString TMainForm::AutomationAnswer() {
+    return m_manager->FQuestionXML.GetXML();
+}
+
+void TMainForm::AbandonAutomationJob() {
+    m_timeout.Stop();
+    closeDialog();
+    if (m_manager->Busy())
+        m_manager->EndJob();
+    hide();
+}
+
+// ---- End of the run --------------------------------------------------------------------------
+
+void TMainForm::signalUpdateTrigger() noexcept {
+    try {
+        zv::ZvNamedEvent::openOrCreate(UpdateTriggerEventName())->signal();
+    } catch (const std::exception &e) {
+        LogError("Cannot signal %s: %s", UpdateTriggerEventName(), exceptionText(e));
+    }
+}

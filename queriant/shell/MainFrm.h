@@ -1,0 +1,115 @@
+// SPDX-License-Identifier: MIT
+// The host window: borderless, on top, centred on its monitor. It owns the question manager,
+// embeds one question dialog at a time as the manager presents the sets, runs the dialog
+// time-out, ends the process with its exit code, and shows the error screen. In automation
+// mode it runs the jobs of the automation object.
+#pragma once
+
+#include "DialogTimeout.h"
+#include "PopupGUISvr.h"
+#include "QuestionManager.h"
+
+#include <QStringList>
+#include <QWidget>
+
+#include <exception>
+#include <memory>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+class TAlignLabel;
+class TQuestionForm;
+class TZvFileLog;
+class TZvTraceLog;
+
+// Name of the event signalled once at the end of every run; ZORVANT_UPDATE_TRIGGER names
+// another one (tests).
+QString UpdateTriggerEventName();
+
+class TMainForm : public QWidget, public IAutomationHost {
+    Q_OBJECT
+
+public:
+    static constexpr int DesignWidth = 514;
+    static constexpr int DesignHeight = 358;
+
+    // arguments: the whole command line, program path first. Sets up logging and the
+    // manager; the job starts with StartJob.
+    explicit TMainForm(const QStringList &arguments);
+    ~TMainForm() override;
+
+    // Starts the job of run modes 1 to 3 and shows the window when it has dialogs; nothing
+    // in run mode 0. Exceptions reach the caller.
+    void StartJob();
+    // The error screen.
+    void HandleException(const std::exception &e);
+
+    TQuestionManager *Manager() const { return m_manager.get(); }
+    TQuestionForm *CurrentDialog() const { return m_dialog.get(); }
+    const TDialogTimeout &DialogTimeOut() const { return m_timeout; }
+    QString ErrorText() const;
+    QString ArabicErrorText() const;
+    QString TitleText() const;
+
+    // IAutomationHost
+    void BeginAutomationJob(const QString &request) override;
+    bool AutomationJobBusy() const override;
+    QString AutomationAnswer() override;
+    void AbandonAutomationJob() override;
+
+    // Controls of the design.
+    QFrame *Panel2 = nullptr;
+    QLabel *Image1 = nullptr;
+    QLabel *Image2 = nullptr;
+    TAlignLabel *TitleLbl = nullptr;
+    TAlignLabel *ErrorLbl = nullptr;
+    TAlignLabel *ArabicErrorLbl = nullptr;
+    QPushButton *Button1 = nullptr;
+
+public slots:
+    // Requests of other processes over the bus (/MainForm).
+    void StartQuestionManager(int Value);
+    void HideQuestionManager();
+    void Button1Click();
+
+signals:
+    // Automation: the job in service reached its end, or a failure ended it.
+    void AutomationJobEnded();
+    void AutomationJobFailed(const QString &message);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void createControls();
+    void setUpLogging();
+    void logCommandLine(const QStringList &arguments);
+    void createManager(const QStringList &parameters);
+    void layoutControls();
+    void closeDialog();
+    void BringToForeground();
+    void focusFirstEdit();
+    void endOfJob();
+    void signalUpdateTrigger() noexcept;
+
+    // Manager events
+    void HandlePresentQuestionSet(TQuestionManager &manager, TQuestionSet &set,
+                                  TWizardDirection direction);
+    void HandleJobStarted(TQuestionManager &manager);
+    void HandleActivity(TQuestionManager &manager);
+    void HandleAnswerChanged(TQuestion &question);
+    void HandleCancel(TQuestionManager &manager);
+    void HandleTimeout(TQuestionManager &manager);
+    void HandleFinished(TQuestionManager &manager);
+    void HandleHide(TQuestionManager &manager);
+    void DialogTimeOutTimer();
+
+    std::unique_ptr<TZvTraceLog> m_traceLog;
+    std::unique_ptr<TZvFileLog> m_fileLog;
+    std::unique_ptr<TQuestionManager> m_manager;
+    std::unique_ptr<TQuestionForm> m_dialog;
+    TDialogTimeout m_timeout;
+    const QEvent *m_lastKeyEvent = nullptr;
+};
