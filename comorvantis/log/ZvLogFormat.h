@@ -18,22 +18,20 @@ public:
     ZvLogArg(unsigned v) : m_kind(Kind::Unsigned), m_unsigned(v) {}
     ZvLogArg(unsigned long v) : m_kind(Kind::Unsigned), m_unsigned(v) {}
     ZvLogArg(unsigned long long v) : m_kind(Kind::Unsigned), m_unsigned(v) {}
-    ZvLogArg(const QString &s) : m_kind(Kind::Text), m_text(&s) {}
-    ZvLogArg(const char *s) : m_kind(Kind::Text), m_owned(QString::fromUtf8(s ? s : "")) {
-        m_text = nullptr;
-    }
+    // Text is held by a shared copy, so an argument may outlive the string it came from.
+    ZvLogArg(const QString &s) : m_kind(Kind::Text), m_text(s) {}
+    ZvLogArg(const char *s) : m_kind(Kind::Text), m_text(QString::fromUtf8(s ? s : "")) {}
 
     Kind kind() const { return m_kind; }
     qint64 asSigned() const { return m_kind == Kind::Unsigned ? qint64(m_unsigned) : m_signed; }
     quint64 asUnsigned() const { return m_kind == Kind::Signed ? quint64(m_signed) : m_unsigned; }
-    const QString &text() const { return m_text ? *m_text : m_owned; }
+    const QString &text() const { return m_text; }
 
 private:
     Kind m_kind;
     qint64 m_signed = 0;
     quint64 m_unsigned = 0;
-    const QString *m_text = nullptr;
-    QString m_owned;
+    QString m_text;
 };
 
 using ZvLogArgs = std::initializer_list<ZvLogArg>;

@@ -141,10 +141,12 @@ bool CComOrvantisModule::ParseCommandLine(const QStringList &arguments, HRESULT 
     ZvEventLogHdl eventLog;
     if (install) {
         if (!eventLog.registerSource(ServiceName, m_modulePath))
-            ZvLogError(QStringLiteral("[ZvEventLogHdl::Register] %s"), {eventLog.lastError()});
+            ZvLogError(ZvLogCategoryLibrary, QStringLiteral("[ZvRegistry::SetValue] ") +
+                                                 ZvMisc::doublePercent(eventLog.lastError()));
     } else if (remove) {
         if (!eventLog.removeSource(ServiceName))
-            ZvLogError(QStringLiteral("[ZvRegistry::DeleteKey] %s"), {eventLog.lastError()});
+            ZvLogError(ZvLogCategoryLibrary, QStringLiteral("[ZvRegistry::DeleteKey] ") +
+                                                 ZvMisc::doublePercent(eventLog.lastError()));
     }
 
     const Switch which = findSwitch(switches);
@@ -306,6 +308,8 @@ int CComOrvantisModule::ServiceMain() {
             &CComOrvantisModule::OnStop);
     connect(m_stopSignal.get(), &ServiceStopSignal::shutdownRequested, this,
             &CComOrvantisModule::OnShutdown);
+    connect(m_stopSignal.get(), &ServiceStopSignal::otherRequested, this,
+            [this] { LogEvent(QStringLiteral("Bad service request")); });
     setServiceStatus(StartPending);
     m_delayShutdown = false;
     HRESULT hr = PreMessageLoop();

@@ -27,6 +27,7 @@ ServiceStopSignal::~ServiceStopSignal() {
     if (m_notifier) {
         std::signal(SIGTERM, SIG_DFL);
         std::signal(SIGINT, SIG_DFL);
+        std::signal(SIGHUP, SIG_DFL);
         ::close(g_pipe[0]);
         ::close(g_pipe[1]);
         g_pipe[0] = g_pipe[1] = -1;
@@ -42,7 +43,8 @@ bool ServiceStopSignal::install() {
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    if (::sigaction(SIGTERM, &action, nullptr) != 0 || ::sigaction(SIGINT, &action, nullptr) != 0) {
+    if (::sigaction(SIGTERM, &action, nullptr) != 0 || ::sigaction(SIGINT, &action, nullptr) != 0 ||
+        ::sigaction(SIGHUP, &action, nullptr) != 0) {
         ::close(g_pipe[0]);
         ::close(g_pipe[1]);
         return false;
@@ -61,6 +63,8 @@ void ServiceStopSignal::readPending() {
                 emit stopRequested();
             else if (bytes[i] == SIGINT)
                 emit shutdownRequested();
+            else
+                emit otherRequested();
         }
     }
 }

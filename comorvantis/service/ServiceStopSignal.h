@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// Turns SIGTERM (stop) and SIGINT (shutdown) into a Qt signal on the main thread, through a
-// self-pipe watched by a QSocketNotifier: the handler itself only writes one byte.
+// Turns SIGTERM (stop), SIGINT (shutdown) and SIGHUP (a request the service does not know)
+// into Qt signals on the main thread, through a self-pipe watched by a QSocketNotifier: the
+// handler itself only writes one byte.
 #pragma once
 
 #include <QObject>
@@ -19,6 +20,7 @@ public:
 signals:
     void stopRequested();
     void shutdownRequested();
+    void otherRequested();
 
 private:
     void readPending();
