@@ -9,6 +9,7 @@
 #include "HostLayout.h"
 #include "Log.h"
 #include "PopupMessages.h"
+#include "PopupServerJob.h"
 #include "QueriantApp.h"
 #include "RequestFileJob.h"
 #include "SecureWipe.h"
@@ -186,8 +187,18 @@ void TMainForm::logCommandLine(const QStringList &arguments) {
 
 void TMainForm::createManager(const QStringList &parameters) {
     std::unique_ptr<TJobSource> source;
-    if (RunModeFromParameters(parameters) == rmRequestFile)
+    switch (RunModeFromParameters(parameters)) {
+    case rmRequestFile:
         source = std::make_unique<TRequestFileJob>();
+        break;
+    case rmTestRun:
+    case rmJobParameters:
+        // The test run has no test form yet: its print data manager says so when it starts.
+        source = std::make_unique<TPopupServerJob>(parameters);
+        break;
+    default:
+        break;
+    }
     m_manager.reset();
     m_manager = std::make_unique<TQuestionManager>(parameters, std::move(source));
     TQuestionManager &m = *m_manager;

@@ -1,0 +1,119 @@
+// SPDX-License-Identifier: MIT
+#include "AlignLabel.h"
+#include "MainFrm.h"
+#include "PopupMessages.h"
+#include "QuestionFrm.h"
+#include "TestSupport.h"
+#include "ZvNamedEvent.h"
+#include "ZvSharedSection.h"
+
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QtEndian>
+
+#include <cstring>
+
+namespace {
+
+const QString UnknownFormRequest = QStringLiteral(
+    "<questionsets><questionset><formtype>nosuchform</formtype><title>T</title>"
+    "<timeout>30</timeout><question><id>stringform</id><prompt>Name?</prompt></question>"
+    "</questionset></questionsets>");
+
+// The request section as its creator writes it: flag 1, UTF-16LE text, a 16-bit zero.
+std::unique_ptr<zv::ZvSharedSection> createRequestSection(const QString &name,
+                                                          const QString &text) {
+    auto section = zv::ZvSharedSection::create(name);
+    char *out = section->data();
+    qToLittleEndian<qint32>(1, out);
+    out += 4;
+    for (QChar c : text) {
+        qToLittleEndian<quint16>(c.unicode(), out);
+        out += 2;
+    }
+    return section;
+}
+
+bool allZero(const zv::ZvSharedSection &section) {
+    return std::all_of(section.data(), section.data() + section.size(),
+                       [](char c) { return c == 0; });
+}
+
+class MainFormTest : public ::testing::Test {
+protected:
+    zvtest::Sandbox sandbox;
+    zvtest::ScopedEnv trigger{"ZORVANT_UPDATE_TRIGGER",
+                              sandbox.uniqueName(QStringLiteral("trigger")).toUtf8()};
+    ~MainFormTest() override { zv::ZvNamedEvent::unlink(UpdateTriggerEventName()); }
+};
+
+TEST_F(MainFormTest, ErrorScreenAppendsMessagesAndExplainsArabicText) {
+    TMainForm form({QStringLiteral("queriant")}); // a test run; its job is never started
+    EXPECT_FALSE(form.Button1->isEnabled());
+    EXPECT_TRUE(form.ErrorLbl->isHidden());
+
+    form.HandleException(zv::ZvError(QStringLiteral("Form type: x is unknown")));
+    EXPECT_TRUE(form.isVisible());
+    EXPECT_FALSE(form.ErrorLbl->isHidden());
+    EXPECT_TRUE(form.Button1->isEnabled());
+    EXPECT_EQ(form.ErrorText(), "Form type: x is unknown");
+    EXPECT_EQ(form.ArabicErrorText(), "");
+    EXPECT_EQ(form.TitleText(), "Print job Details");
+
+    form.HandleException(
+        EArabicLanguageException(QStringLiteral("Unable to display Arabic language")));
+    EXPECT_EQ(form.ErrorText(), "Form type: x is unknown\r\nUnable to display Arabic language");
+    EXPECT_EQ(form.TitleText(), "Print Job Error");
+    EXPECT_TRUE(form.ArabicErrorText().startsWith(
+        "Your print job is not processed.\r\n\r\nZorvant Queue is configured"));
+    EXPECT_EQ(form.ArabicErrorLbl->geometry(),
+              QRect(form.ErrorLbl->x(), form.ErrorLbl->y() + 35, form.ErrorLbl->width(),
+                    form.ErrorLbl->height() - 35));
+}
+
+TEST_F(MainFormTest, EndOfTheRunSignalsTheUpdateTrigger) {
+    auto event = zv::ZvNamedEvent::openOrCreate(UpdateTriggerEventName());
+    EXPECT_FALSE(event->isSignalled());
+    { TMainForm form({QStringLiteral("queriant"), QStringLiteral("-Embedding")}); }
+    EXPECT_TRUE(event->wait(0));
+}
+
+TEST_F(MainFormTest, RequestFileJobWithAnUnknownFormTypeFails) {
+    const QString name = sandbox.uniqueName(QStringLiteral("request"));
+    auto section = createRequestSection(name, UnknownFormRequest);
+    TMainForm form({QStringLiteral("queriant"), QStringLiteral("/XpNotify"), name});
+    try {
+        form.StartJob();
+        FAIL() << "the job started";
+    } catch (const zv::ZvError &e) {
+        EXPECT_EQ(e.message(), "Form type: nosuchform is unknown");
+    }
+    EXPECT_TRUE(allZero(*section)) << "the request is cleared from the section once read";
+    EXPECT_TRUE(form.DialogTimeOut().Enabled()) << "armed when the job started";
+    EXPECT_EQ(form.DialogTimeOut().Interval(), 32000);
+    zv::ZvSharedSection::unlink(name);
+}
+
+TEST_F(MainFormTest, AutomationFailureGoesToTheCallerNotTheErrorScreen) {
+    TMainForm form({QStringLiteral("queriant"), QStringLiteral("-Embedding")});
+    EXPECT_THROW(form.BeginAutomationJob(UnknownFormRequest), zv::ZvError);
+    EXPECT_TRUE(form.AutomationJobBusy());
+
+    QSignalSpy failed(&form, &TMainForm::AutomationJobFailed);
+    form.HandleException(zv::ZvError(QStringLiteral("broken")));
+    ASSERT_EQ(failed.size(), 1);
+    EXPECT_EQ(failed.at(0).at(0).toString(), "broken");
+    EXPECT_TRUE(form.ErrorLbl->isHidden());
+
+    form.AbandonAutomationJob();
+    EXPECT_FALSE(form.AutomationJobBusy());
+    EXPECT_FALSE(form.DialogTimeOut().Enabled());
+    EXPECT_FALSE(form.isVisible());
+
+    // Idle again: a failure outside a job shows the error screen.
+    form.HandleException(zv::ZvError(QStringLiteral("outside")));
+    EXPECT_EQ(form.ErrorText(), "outside");
+}
+
+} // namespace
