@@ -1,6 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "FormFactory.h"
 
+#include "FloatQuestionFrm.h"
+#include "IntegerQuestionFrm.h"
+#include "LogonQuestionFrm.h"
+#include "MoneyQuestionFrm.h"
+#include "PhoneQuestionFrm.h"
+#include "StringQuestionFrm.h"
+
 #include <functional>
 #include <map>
 
@@ -13,7 +20,14 @@ template <typename Form> TFormCreator creator() {
 }
 
 const std::map<QString, TFormCreator> &creators() {
-    static const std::map<QString, TFormCreator> table = {};
+    static const std::map<QString, TFormCreator> table = {
+        {QLatin1String(FormType::String), creator<TStringQuestionForm>()},
+        {QLatin1String(FormType::Integer), creator<TIntegerQuestionForm>()},
+        {QLatin1String(FormType::Float), creator<TFloatQuestionForm>()},
+        {QLatin1String(FormType::Money), creator<TMoneyQuestionForm>()},
+        {QLatin1String(FormType::PhoneNumber), creator<TPhoneQuestionForm>()},
+        {QLatin1String(FormType::Logon), creator<TLogonQuestionForm>()},
+    };
     return table;
 }
 

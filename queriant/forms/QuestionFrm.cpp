@@ -112,8 +112,6 @@ TQuestionForm::TQuestionForm(QWidget *parent) : QWidget(parent) {
     translateCaptions();
     SetErrorText(QString());
     TitleBarPb->raise();
-    if (RightToLeftLayout())
-        m_titleLayout->SetWidth(TitleLbl, 376);
     LaunchConfigToolLabel->hide();
     m_loading = false;
 }
@@ -164,7 +162,11 @@ void TQuestionForm::createControls() {
     TitleLbl->setMargin(4);
     FormLook::SetTextColor(TitleLbl, Qt::white);
     TitleLbl->setCaption(QStringLiteral("Print job Details"));
-    m_titleLayout->Place(TitleLbl, QRect(52, 0, 428, 49), akLeft | akTop | akRight);
+    // Right to left the title keeps a fixed width so that it ends beside the mirrored picture.
+    if (RightToLeftLayout())
+        m_titleLayout->Place(TitleLbl, QRect(52, 0, 376, 49));
+    else
+        m_titleLayout->Place(TitleLbl, QRect(52, 0, 428, 49), akLeft | akTop | akRight);
     TitleLbl->installEventFilter(this);
 
     TitleBarPb = new TTitleDragArea(MainPanel);

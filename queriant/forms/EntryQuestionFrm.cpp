@@ -1,0 +1,170 @@
+// SPDX-License-Identifier: MIT
+#include "EntryQuestionFrm.h"
+
+#include "AlignLabel.h"
+#include "DesignLayout.h"
+#include "FormMessages.h"
+#include "NumberEntry.h"
+#include "QuestionManager.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+
+TEntryQuestionForm::TEntryQuestionForm(QWidget *parent, const char *formType,
+                                       std::optional<TJawsScreen> screen)
+    : TQuestionForm(parent), m_formType(formType), m_screen(screen) {
+    AnswerEdit = new TAnswerEdit(MainPanel);
+    AnswerEdit->setObjectName(QStringLiteral("AnswerEdit"));
+    AnswerEditB = new TAnswerEdit(MainPanel);
+    AnswerEditB->setObjectName(QStringLiteral("AnswerEditB"));
+    AnswerEditB->hide();
+    connect(AnswerEdit, &QLineEdit::textChanged, this, &TEntryQuestionForm::AnswerChanged);
+    AnswerEdit->KeyFilter = [this](QKeyEvent *e) { return HandleEnter(e, AnswerEdit); };
+    AnswerEditB->KeyFilter = [this](QKeyEvent *e) { return HandleEnter(e, AnswerEditB); };
+}
+
+TQuestion *TEntryQuestionForm::Question() const {
+    return QuestionSet() ? QuestionSet()->First() : nullptr;
+}
+
+void TEntryQuestionForm::PresentQuestions() {
+    TQuestionForm::PresentQuestions();
+    if (QuestionSet()->FormType != m_formType)
+        throw zv::ZvError(DataTypeError());
+    DescriptionLbl->setCaption(Question()->Description);
+    SetFocusToControl(AnswerEdit);
+    FillAnswerControls();
+    if (RightToLeftLayout())
+        ApplyRightToLeft();
+    DescribeAnswerControls();
+    if (m_screen)
+        JawsWriteScreen(*m_screen, TitleLbl->caption());
+}
+
+QString TEntryQuestionForm::InitialText(const TQuestion &question) const {
+    return question.Modified ? question.GetMaskedAnswer() : question.DefaultAnswer;
+}
+
+void TEntryQuestionForm::FillAnswerControls() {
+    const TQuestion &question = *Question();
+    if (question.Secure())
+        AnswerEdit->setEchoMode(QLineEdit::Password);
+    AnswerEdit->setText(InitialText(question));
+    ShowConfirmEdit(question);
+}
+
+void TEntryQuestionForm::ShowConfirmEdit(const TQuestion &question) {
+    if (!question.Confirm)
+        return;
+    QRect r = Layout().Rect(AnswerEditB);
+    const QRect edit = Layout().Rect(AnswerEdit);
+    r.moveLeft(edit.left());
+    r.setWidth(edit.width());
+    Layout().SetRect(AnswerEditB, r);
+    AnswerEditB->setEchoMode(AnswerEdit->echoMode());
+    AnswerEditB->setVisible(AnswerEdit->isVisibleTo(this));
+    AnswerEditB->setText(AnswerEdit->text());
+    AnswerEditB->setMaxLength(AnswerEdit->maxLength());
+}
+
+void TEntryQuestionForm::AnswerChanged() {
+    TQuestion *question = Question();
+    if (!question)
+        return;
+    if (m_clearErrorOnChange)
+        SetErrorText(QString());
+    if (!Loading())
+        m_edited = true;
+    if (!Loading() || question->IsAnswerEmpty())
+        question->SetAnswer(AnswerEdit->text());
+    if (QuestionManager())
+        QuestionManager()->NotifyActivity();
+}
+
+bool TEntryQuestionForm::HandleEnter(QKeyEvent *event, QWidget *edit) {
+    if (!IsEnterKey(event) || !QuestionManager())
+        return false;
+    if (edit == AnswerEdit && Question() && Question()->Confirm)
+        AnswerEditB->setFocus(Qt::OtherFocusReason);
+    else
+        NextBtnClick();
+    return true;
+}
+
+void TEntryQuestionForm::WriteControl(const QString &controlName) {
+    if (!m_screen)
+        return;
+    const QString prompt = controlName.isEmpty() ? QString() : QuestionCaption();
+    JawsWriteControl(*m_screen, controlName, prompt, ErrorText());
+}
+
+QString TEntryQuestionForm::AccessibleDescription() const {
+    const QString description = DescriptionLbl->caption();
+    const QString error = ErrorText();
+    if (error.isEmpty())
+        return description;
+    return description.isEmpty() ? error : description + QLatin1Char('\n') + error;
+}
+
+void TEntryQuestionForm::DescribeAnswerControls() {
+    for (QWidget *edit : {static_cast<QWidget *>(AnswerEdit), static_cast<QWidget *>(AnswerEditB)})
+        DescribeControl(edit, QuestionCaption(), AccessibleDescription());
+}
+
+void TEntryQuestionForm::ErrorTextChanged() {
+    if (AnswerEdit)
+        DescribeAnswerControls();
+}
+
+bool TEntryQuestionForm::FilterDecimalKey(QKeyEvent *event, TAnswerEdit *edit) {
+    const QChar key = TypedChar(event);
+    if (!key.isNull() &&
+        !DecimalKeyAccepted(edit->text(), edit->cursorPosition(), edit->hasSelectedText(), key,
+                            QLocale().decimalPoint(), Question()->MaxLength))
+        return true;
+    return HandleEnter(event, edit);
+}
+
+bool TEntryQuestionForm::ValidateDecimal(bool rounding) {
+    bool result = TQuestionForm::ValidateAnswers();
+    TQuestion &question = *Question();
+    const QLocale locale;
+    const auto fail = [&](const QString &message) {
+        SetErrorText(message);
+        result = false;
+    };
+    if (question.Mandatory && AnswerEdit->text().trimmed().isEmpty()) {
+        fail(LoadResString(Res::SValidation_Mandatory));
+        UpdateScreenReader();
+        return result;
+    }
+    const auto value = ParseDecimal(AnswerEdit->text(), locale);
+    if (!value) {
+        if (question.Mandatory || !AnswerEdit->text().isEmpty()) {
+            fail(LoadResString(Res::SValidation_NotANumber));
+            if (!rounding) {
+                AnswerEdit->selectAll();
+                AnswerEdit->setFocus(Qt::OtherFocusReason);
+            }
+        }
+        UpdateScreenReader();
+        return result;
+    }
+    if (rounding && m_edited)
+        AnswerEdit->setText(ShortestDecimal(*value, locale));
+    if (DecimalsAfterSeparator(AnswerEdit->text(), locale.decimalPoint()) < question.MinLength) {
+        fail(MessageWithArgument(Res::SValidation_MinLength, QString::number(question.MinLength)));
+    } else if (question.ValidateMin + question.ValidateMax != 0 && *value < question.ValidateMin) {
+        fail(MessageWithArgument(Res::SValidation_Minimum,
+                                 FormatHashDotHash(question.ValidateMin, locale)));
+    } else if (question.ValidateMin + question.ValidateMax != 0 && *value > question.ValidateMax) {
+        fail(MessageWithArgument(Res::SValidation_Maximum,
+                                 FormatHashDotHash(question.ValidateMax, locale)));
+    } else if (question.Confirm && AnswerEdit->text() != AnswerEditB->text()) {
+        fail(LoadResString(Res::SValidation_Confirm));
+    }
+    if (rounding && m_edited)
+        question.SetAnswer(ShortestDecimal(RoundHalfEven(*value, question.MaxLength), locale));
+    UpdateScreenReader();
+    return result;
+}
