@@ -1,0 +1,563 @@
+// SPDX-License-Identifier: MIT
+// The popup-server job source: question sets from descriptors, registry settings, the guest
+// account match, and a whole job set-up with the look-ups of the dialogs against the real
+// zvpopupd on the loopback interface.
+#include "PopupServerJob.h"
+#include "AesUse.h"
+#include "CostCenterServices.h"
+#include "SectionCodec.h"
+#include "TestSupport.h"
+#include "ZvRegistry.h"
+#include "ZvSharedSection.h"
+#include "ZvUserInfo.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+
+#include <cstring>
+
+namespace {
+
+std::unique_ptr<TQuestion> question(const QString &name, const char *formType,
+                                    const QString &code = QString()) {
+    auto q = std::make_unique<TQuestion>();
+    q->Name = name;
+    q->FormType = formType;
+    q->Code = code;
+    return q;
+}
+
+// "Name(formtype: q1 q2)" per set, for compact expectations.
+QStringList describeSets(const std::vector<std::unique_ptr<TQuestionSet>> &sets) {
+    QStringList out;
+    for (const auto &set : sets) {
+        QStringList names;
+        for (const TQuestion *q : set->Questions)
+            names << q->Name;
+        out << QStringLiteral("%1(%2: %3)")
+                   .arg(QString::fromUtf8(set->Name), QString::fromUtf8(set->FormType),
+                        names.join(u' '));
+    }
+    return out;
+}
+
+} // namespace
+
+TEST(BuildQuestionSets, TemplatesCostCenterSetAndOrder) {
+    struct Case {
+        const char *name;
+        std::vector<std::pair<QString, const char *>> questions;
+        QStringList expected;
+    };
+    const Case cases[] = {
+        {"all three logon names as strings",
+         {{"JobName", FormType::String},
+          {"password", FormType::String},
+          {"username", FormType::String}},
+         {"Logon(logonform: JobName password username)"}},
+        {"jobname of another type: line 4 only",
+         {{"username", FormType::String},
+          {"password", FormType::String},
+          {"jobname", FormType::Integer}},
+         {"Logon(logonform: username password)", "jobname(integerform: jobname)"}},
+        {"one logon name alone builds no template set",
+         {{"username", FormType::String}, {"Copies", FormType::Integer}},
+         {"username(stringform: username)", "Copies(integerform: Copies)"}},
+        {"cost centers share one set named after the last, placed at the first",
+         {{"A", FormType::CostCenter},
+          {"S", FormType::String},
+          {"B", FormType::CostCenter},
+          {"C", FormType::CostCenter}},
+         {"C(costcenterform: A B C)", "S(stringform: S)"}},
+        {"no questions", {}, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<std::unique_ptr<TQuestion>> questions;
+        for (const auto &[name, type] : c.questions)
+            questions.push_back(question(name, type));
+        const auto sets = BuildQuestionSets(questions);
+        EXPECT_EQ(describeSets(sets), c.expected);
+    }
+}
+
+TEST(BuildQuestionSets, QuestionsFromDescriptors) {
+    TQuestionDescriptor d;
+    d.Name = QStringLiteral("PIN");
+    d.FormType = QStringLiteral("stringform");
+    d.DefaultAnswer = QStringLiteral("1234");
+    d.Secure = true;
+    d.ConfirmAnswer = true;
+    d.SaveLastAnswer = 96;
+    d.Category = QStringLiteral("Pins");
+    const auto q = QuestionFromDescriptor(d);
+    EXPECT_TRUE(q->Secure());
+    EXPECT_TRUE(q->Confirm);
+    EXPECT_EQ(q->SaveLastAnswerMode, 2);
+    EXPECT_TRUE(q->SaveLastAnswerBit);
+    EXPECT_EQ(q->Code, QStringLiteral("Pins"));
+    EXPECT_FALSE(q->Modified);
+
+    TQuestionDescriptor sql;
+    sql.FormType = QStringLiteral("sqllistform");
+    sql.SqlStatement = QStringLiteral("Printers");
+    sql.SqlLines = {QStringLiteral("Q1"), QStringLiteral("Copies")};
+    sql.SaveLastAnswer = 32;
+    const auto s = QuestionFromDescriptor(sql);
+    EXPECT_EQ(s->SqlQuery, QByteArray("Printers"));
+    EXPECT_EQ(s->SqlParameters, QByteArrayList({"Q1", "Copies"}));
+    EXPECT_EQ(s->SaveLastAnswerMode, 1);
+}
+
+TEST(PopupServerJobSettings, CurrentUserOverridesMachine) {
+    zvtest::Sandbox sandbox;
+    const QString key = QString::fromLatin1(PopupClientKeyName);
+    const auto machine = zv::ZvRegKey::create(zv::RegRoot::LocalMachine, key);
+    machine.writeDWord(QStringLiteral("FinishDialogTimeout"), 30);
+    machine.writeDWord(QStringLiteral("SkipIfNotMandatory"), 1);
+    machine.writeDWord(QStringLiteral("ShowChargeBalloonMessage"), 0);
+    const auto user = zv::ZvRegKey::create(zv::RegRoot::CurrentUser, key);
+    user.writeDWord(QStringLiteral("FinishDialogTimeout"), 10);
+    user.writeString(QStringLiteral("SkipIfNotMandatory"), QStringLiteral("0"));
+    user.writeDWord(QStringLiteral("KeepLastAnswersPeriod"), 600);
+
+    const TPopupClientSettings s = ReadPopupClientSettings();
+    EXPECT_EQ(s.DialogTimeout, 10);
+    EXPECT_TRUE(s.SkipIfNotMandatory); // the user's value has another type
+    EXPECT_EQ(s.KeepLastAnswersPeriod, 600);
+    EXPECT_FALSE(s.ShowChargeBalloon);
+
+    zvtest::Sandbox empty;
+    const TPopupClientSettings d = ReadPopupClientSettings();
+    EXPECT_EQ(d.DialogTimeout, 0);
+    EXPECT_TRUE(d.ShowChargeBalloon);
+}
+
+TEST(PopupServerJobSettings, LocalPrinterAddressByQueue) {
+    zvtest::Sandbox sandbox;
+    EXPECT_TRUE(TPopupServerJob::FindLocalPrinterAddress(QStringLiteral("Q1")).isEmpty());
+    const QString key = QString::fromLatin1(LocalPrintersKeyName);
+    const auto b = zv::ZvRegKey::create(zv::RegRoot::LocalMachine, key + QStringLiteral("\\B"));
+    b.writeString(QStringLiteral("SpoolQueue"), QStringLiteral("Q1"));
+    b.writeString(QStringLiteral("PrintServerAddress"), QStringLiteral("10.0.0.2"));
+    const auto a = zv::ZvRegKey::create(zv::RegRoot::LocalMachine, key + QStringLiteral("\\a"));
+    a.writeString(QStringLiteral("SpoolQueue"), QStringLiteral("Q1"));
+    a.writeString(QStringLiteral("PrintServerAddress"), QStringLiteral("10.0.0.1"));
+    EXPECT_EQ(TPopupServerJob::FindLocalPrinterAddress(QStringLiteral("Q1")),
+              QStringLiteral("10.0.0.1"));
+    EXPECT_TRUE(TPopupServerJob::FindLocalPrinterAddress(QStringLiteral("q1")).isEmpty());
+}
+
+TEST(PopupServerJobGuest, MatchesAccountAndQualifiedNames) {
+    const QString login = zv::loginName();
+    ASSERT_FALSE(login.isEmpty());
+    const QString principal = zv::userNameEx(zv::NameUserPrincipal).value_or(QString());
+    const bool plainLogin = !login.contains(QRegularExpression(QStringLiteral("[,@\\-/\\\\]")));
+    struct Case {
+        const char *name;
+        const char *formType;
+        QByteArrayList choices;
+        bool expected;
+    };
+    const Case cases[] = {
+        {"account name, other case and blanks",
+         FormType::GuestCard,
+         {"nobody-else", " " + login.toUpper().toUtf8() + " "},
+         plainLogin},
+        {"user@host form",
+         FormType::GuestCard,
+         {principal.toLower().toUtf8()},
+         !principal.isEmpty()},
+        {"someone else", FormType::GuestCard, {"guest1", "x@y"}, false},
+        {"not a guest-card job", FormType::List, {login.toUtf8()}, false},
+    };
+    TPopupServerJob job({QStringLiteral("SRV"), QStringLiteral("Q")});
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TQuestionManager manager({QStringLiteral("SRV"), QStringLiteral("Q")});
+        manager.FQuestionList.push_back(question(QStringLiteral("Guest"), c.formType));
+        manager.FQuestionList.back()->Choices = c.choices;
+        EXPECT_EQ(job.IsGuestAccountUser(manager), c.expected);
+    }
+}
+
+// ---- A job against the real server -----------------------------------------------------------
+
+namespace {
+
+const QString PluginPath = QStringLiteral(ZV_BIN_DIR "/plugins/libzvdmssample.so");
+
+QJsonObject descriptor(const char *name, const char *type, const char *category = "") {
+    return {{"name", name}, {"prompt", name}, {"type", type}, {"category", category}};
+}
+
+QByteArray scenario() {
+    QJsonObject sqlQuestion = descriptor("Printer", "sqllist");
+    sqlQuestion["default"] = "Printers";
+    sqlQuestion["list"] = QJsonArray{"Q1", "P2", "staticusername", "Copies"};
+    QJsonObject copies = descriptor("Copies", "integer");
+    copies["default"] = "2";
+    QJsonObject password = descriptor("password", "string");
+    password["options"] = 1;
+    const QJsonObject finance{
+        {"transaction", 77},
+        {"options", 2},
+        {"group", "G"},
+        {"dmsConfig", QStringLiteral("[DLL]\r\nDLL Name=%1\r\n[Codes]\r\nDept=D200\r\n"
+                                     "PROJECT=P210\r\nNone=X\r\n")
+                          .arg(PluginPath)},
+        {"descriptors",
+         QJsonArray{descriptor("username", "string"), password, descriptor("jobname", "integer"),
+                    descriptor("Department", "costcenter", "Dept"),
+                    descriptor("Project", "costcenter", "Project"), copies, sqlQuestion}}};
+    auto cc = [](const char *code, const char *description, const char *parent = "") {
+        return QJsonObject{{"code", code}, {"description", description}, {"parent", parent}};
+    };
+    const QJsonObject root{
+        {"version", 1005},
+        {"queues", QJsonObject{{"Finance", finance}}},
+        {"costCenters",
+         QJsonObject{
+             {"Dept",
+              QJsonArray{cc("D100", "Sales"), cc("D200", "Engineering"), cc("ACME1", "Acme")}},
+             {"Project", QJsonArray{cc("P210", "Compiler", "D200"), cc("P110", "Fair", "D100")}},
+             {"One", QJsonArray{cc("X1", "Only")}},
+             {"Two", QJsonArray{cc("Y1", "Under X1", "X1")}}}},
+        {"recentCodes", QJsonObject{{"alice", QJsonObject{{"Dept", QJsonArray{"D200"}}}}}},
+        {"sql", QJsonObject{{"Printers", QJsonObject{{"rows", QJsonArray{"Printer 1"}},
+                                                     {"echoParameters", true}}}}}};
+    return QJsonDocument(root).toJson();
+}
+
+QByteArray int32(qint32 v) {
+    QByteArray b(4, '\0');
+    std::memcpy(b.data(), &v, 4);
+    return b;
+}
+QByteArray text(const QByteArray &t) {
+    return int32(1) + t + '\0';
+}
+
+class PopupServer {
+public:
+    PopupServer(const QString &scenarioPath, const QString &logPath) {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QStringLiteral(ZV_BIN_DIR "/zvpopupd"),
+                        {QStringLiteral("--scenario"), scenarioPath, QStringLiteral("--log"),
+                         logPath, QStringLiteral("--key-bits"), QStringLiteral("512")});
+        m_process.waitForStarted(5000);
+        while (m_process.state() == QProcess::Running && !m_process.canReadLine())
+            m_process.waitForReadyRead(200);
+        const QByteArray line = m_process.readLine().trimmed();
+        if (line.startsWith("PORT "))
+            port = line.mid(5).toInt();
+    }
+    ~PopupServer() {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    int port = 0;
+
+private:
+    QProcess m_process;
+};
+
+class ServerJobTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { TAesUse::Init(); }
+    void SetUp() override {
+#ifndef ZV_HAVE_POPUPD
+        GTEST_SKIP() << "built without the tools folder";
+#endif
+        server = std::make_unique<PopupServer>(
+            sandbox.writeFile(QStringLiteral("s.json"), scenario()), logPath);
+        ASSERT_GT(server->port, 0);
+        const auto key = zv::ZvRegKey::create(zv::RegRoot::LocalMachine,
+                                              QString::fromLatin1(PopupServerKeyName));
+        key.writeString(QStringLiteral("ServerPort"), QString::number(server->port));
+        key.writeString(QStringLiteral("ReceiveTimeout"), QStringLiteral("10"));
+    }
+    void TearDown() override {
+        zv::ZvSharedSection::unlink(sectionName);
+    }
+
+    // A job section as the component that holds the job writes it; a manager for it.
+    void startJob(const QByteArray &queue) {
+        section = zv::ZvSharedSection::create(sectionName, 0600);
+        const QByteArray job = text("WS1") + text("127.0.0.1") + text(queue) + text("alice") +
+                               text("report.pdf") + text("HP") + int32(3);
+        std::memcpy(section->data(), job.constData(), size_t(job.size()));
+        manager = std::make_unique<TQuestionManager>(
+            QStringList{sectionName}, std::make_unique<TPopupServerJob>(QStringList{sectionName}));
+        manager->OnPresentQuestionSet = [this](TQuestionManager &, TQuestionSet &set,
+                                               TWizardDirection) { presented << set.Name; };
+        manager->OnActivity = [this](TQuestionManager &) { ++activity; };
+        manager->Start();
+    }
+    TPopupServerJob &job() {
+        return PopupServerJobOf(*manager);
+    }
+    TQuestion &q(const QString &name) {
+        for (const auto &question : manager->FQuestionList)
+            if (question->Name == name)
+                return *question;
+        throw std::runtime_error("no such question");
+    }
+    int requests(const QByteArray &line) const {
+        return int(sandbox.readFile(QStringLiteral("server.log")).count(line));
+    }
+
+    zvtest::Sandbox sandbox;
+    QString logPath = sandbox.path(QStringLiteral("server.log"));
+    QString sectionName = sandbox.uniqueName(QStringLiteral("job"));
+    std::unique_ptr<PopupServer> server;
+    std::unique_ptr<zv::ZvSharedSection> section;
+    std::unique_ptr<TQuestionManager> manager;
+    QByteArrayList presented;
+    int activity = 0;
+};
+
+} // namespace
+
+TEST_F(ServerJobTest, SetsUpTheJobAndPresentsTheFirstSet) {
+    startJob("Finance");
+    EXPECT_EQ(describeSets(manager->FQuestionSetList),
+              QStringList({"Logon(logonform: username password)", "jobname(integerform: jobname)",
+                           "Project(costcenterform: Department Project)",
+                           "Copies(integerform: Copies)", "Printer(sqllistform: Printer)"}));
+    EXPECT_EQ(presented, QByteArrayList({"Logon"}));
+    EXPECT_EQ(manager->FTransactionNumber, 77);
+    EXPECT_TRUE(manager->SingleClick());
+    EXPECT_EQ(manager->FQueueName, QStringLiteral("Finance"));
+    EXPECT_TRUE(q(QStringLiteral("password")).Secure());
+    // The plug-in's codes go to the first question of that category, ignoring case.
+    EXPECT_EQ(q(QStringLiteral("Department")).DmsValue, QByteArray("D200"));
+    EXPECT_EQ(q(QStringLiteral("Project")).DmsValue, QByteArray("P210"));
+    EXPECT_EQ(requests("received INITNEWJOB [WS1|127.0.0.1|Finance|alice|report.pdf]"), 1);
+    EXPECT_EQ(job().Protocol().ConnectRetries, 3);
+    EXPECT_EQ(job().Protocol().TimeOut, 10);
+}
+
+TEST_F(ServerJobTest, UnknownQueueFailsTheStart) {
+    try {
+        startJob("Nope");
+        FAIL() << "no error";
+    } catch (const zv::ZvError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Print Queue not found"));
+    }
+    EXPECT_TRUE(manager == nullptr || manager->Busy());
+}
+
+TEST_F(ServerJobTest, CostCenterHistoryAndSearch) {
+    startJob("Finance");
+    TQuestion &dept = q(QStringLiteral("Department"));
+    TQuestion &project = q(QStringLiteral("Project"));
+    const int before = activity;
+    manager->LoadHistory(dept, nullptr);
+    EXPECT_EQ(dept.HistoryCodes, QByteArrayList({"D200"}));
+    EXPECT_EQ(dept.HistoryDescriptions, QByteArrayList({"Engineering"}));
+    EXPECT_EQ(dept.GridHeader, QByteArray("Most recent Dept selections"));
+    manager->LoadHistory(dept, nullptr); // cached
+    EXPECT_EQ(requests("received LISTRECENTUSERCODES [alice|Dept||25]"), 1);
+    EXPECT_EQ(activity - before, 2);
+
+    struct Case {
+        QString search;
+        QByteArray sent;
+        QByteArray header;
+        QByteArrayList codes;
+    };
+    const Case cases[] = {
+        {QStringLiteral("acme"), "acme", "Dept entries matching: acme*", {}},
+        {QStringLiteral("ac*e*"), "ac%e%", "Dept entries matching: ac*e*", {"ACME1"}},
+        {QStringLiteral("d2*"), "d2%", "Dept entries matching: d2*", {"D200"}},
+        {QString(), "", "All Dept entries", {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.search.toStdString());
+        dept.ClearLookupLists();
+        manager->SearchCostCenters(dept, c.search, nullptr);
+        EXPECT_EQ(dept.GridHeader, c.header);
+        EXPECT_EQ(requests("received FINDUSERCODES [alice|Dept|" + c.sent + "||100]"), 1);
+        if (!c.search.isEmpty()) {
+            EXPECT_EQ(dept.HistoryCodes, c.codes);
+        }
+    }
+    // The previous level's answer is the parent.
+    dept.SetAnswer(QStringLiteral("D200"));
+    manager->SearchCostCenters(project, QStringLiteral("*"), &dept);
+    EXPECT_EQ(project.HistoryCodes, QByteArrayList({"P210"}));
+
+    // A new user forgets every look-up result.
+    manager->SetUserName(QStringLiteral("bob"));
+    EXPECT_EQ(manager->GetUserName(), QStringLiteral("bob"));
+    EXPECT_TRUE(project.HistoryCodes.isEmpty());
+    manager->SetUserName(QString());
+    EXPECT_EQ(manager->GetUserName(), QStringLiteral("alice"));
+}
+
+TEST_F(ServerJobTest, SingleCodeCheckAndNoCostCenters) {
+    startJob("Finance");
+    auto one = question(QStringLiteral("L1"), FormType::CostCenter, QStringLiteral("One"));
+    auto two = question(QStringLiteral("L2"), FormType::CostCenter, QStringLiteral("Two"));
+    TQuestionSet single;
+    single.Add(one.get());
+    single.Add(two.get());
+
+    EXPECT_TRUE(manager->CheckCostCenters(single, true));
+    EXPECT_TRUE(one->GetAnswer().isEmpty());
+    EXPECT_TRUE(manager->CheckCostCenters(single, false));
+    EXPECT_EQ(one->GetAnswer(), QStringLiteral("X1"));
+    EXPECT_EQ(two->GetAnswer(), QStringLiteral("Y1"));
+    EXPECT_EQ(two->AnswerDescription, QByteArray("Under X1"));
+    EXPECT_EQ(requests("received FINDUSERCODES [alice|Two|%|X1|2]"), 1);
+
+    TQuestionSet &costSet = *manager->QuestionSet(2);
+    const int before = requests("received FINDUSERCODES");
+    EXPECT_FALSE(manager->CheckCostCenters(costSet, false));
+    EXPECT_EQ(requests("received FINDUSERCODES") - before, 1);
+
+    EXPECT_FALSE(manager->NoCostCentersAvailable(costSet));
+    EXPECT_EQ(requests("received FINDUSERCODES [alice|Dept|%||1]"), 1);
+    auto none = question(QStringLiteral("L0"), FormType::CostCenter, QStringLiteral("Empty"));
+    TQuestionSet empty;
+    empty.Add(none.get());
+    EXPECT_TRUE(manager->NoCostCentersAvailable(empty));
+    EXPECT_FALSE(manager->NoCostCentersAvailable(TQuestionSet()));
+}
+
+TEST_F(ServerJobTest, SqlListRefresh) {
+    startJob("Finance");
+    TQuestion &printer = q(QStringLiteral("Printer"));
+    printer.SetAnswer(QStringLiteral("Printer 1"));
+    manager->RefreshSqlList(&printer);
+    EXPECT_EQ(requests("received GETSQLLIST [Printers|Q1|P2|alice\r2]"), 1);
+    EXPECT_EQ(printer.Choices, QByteArrayList({"<none>", "Printer 1", "alice", "2"}));
+    EXPECT_EQ(printer.GetAnswer(), QStringLiteral("Printer 1"));
+
+    // A changed parameter answer clears the list's own answer.
+    q(QStringLiteral("Copies")).SetAnswer(QStringLiteral("5"));
+    manager->RefreshSqlList(&printer);
+    EXPECT_TRUE(printer.GetAnswer().isEmpty());
+
+    const int before = activity;
+    manager->RefreshSqlList(nullptr);
+    EXPECT_EQ(activity - before, 1);
+
+    auto errorOf = [&](TQuestion *question) {
+        try {
+            manager->RefreshSqlList(question);
+        } catch (const zv::ZvError &e) {
+            return e.message();
+        }
+        return QStringLiteral("(no error)");
+    };
+    EXPECT_EQ(errorOf(&q(QStringLiteral("Copies"))),
+              QStringLiteral("Question is not of type dtSQLList. Can not refresh SQL data"));
+    auto bare = question(QStringLiteral("S"), FormType::SqlList);
+    EXPECT_EQ(errorOf(bare.get()),
+              QStringLiteral("SQL Question Parameters returned with missing parameters"));
+    bare->SqlParameters = {"Q1", "P2", "staticworkstn", "Missing"};
+    EXPECT_EQ(errorOf(bare.get()),
+              QStringLiteral("Parameter from Question for Missing is not found"));
+    // One line only: the names start at the second line.
+    bare->SqlQuery = "Printers";
+    bare->Mandatory = true;
+    bare->SqlParameters = {"Q1", "staticspoolqueue", "staticjobname"};
+    EXPECT_EQ(errorOf(bare.get()), QStringLiteral("(no error)"));
+    EXPECT_EQ(requests("received GETSQLLIST [Printers|Q1|staticspoolqueue|report.pdf]"), 1);
+    bare->SqlParameters = {"Q1"};
+    EXPECT_EQ(errorOf(bare.get()), QStringLiteral("(no error)"));
+    EXPECT_EQ(bare->Choices, QByteArrayList({"Printer 1"}));
+}
+
+TEST_F(ServerJobTest, ShortcutAndSelectionChecks) {
+    startJob("Finance");
+    TQuestionSet &costSet = *manager->QuestionSet(2);
+    struct Case {
+        const char *name;
+        QByteArrayList codes;
+        QString error;
+        QByteArrayList descriptions;
+    };
+    const Case cases[] = {
+        {"both levels available", {"D200", "p210"}, QString(), {"Engineering", "Compiler"}},
+        {"second level not under the first",
+         {"D200", "P110"},
+         QStringLiteral("Mine is incorrect. The Cost Center P110 for Project is not available."),
+         {}},
+        {"missing level",
+         {"D200"},
+         QStringLiteral("Mine is incorrect. The Cost Center  for Project is not available."),
+         {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        TShortCutDef shortcut;
+        shortcut.SetName("Mine");
+        shortcut.SetCodes(c.codes);
+        QString error;
+        try {
+            job().ShortCutManager().ValidateShortcut(shortcut, costSet);
+        } catch (const zv::ZvError &e) {
+            error = e.message();
+        }
+        EXPECT_EQ(error, c.error);
+        if (c.error.isEmpty()) {
+            EXPECT_EQ(shortcut.Descriptions(), c.descriptions);
+        }
+    }
+    EXPECT_EQ(requests("received FINDUSERCODES [alice|Project|p210|D200|25]"), 1);
+
+    q(QStringLiteral("Department")).SetAnswer(QStringLiteral("D100"));
+    q(QStringLiteral("Project")).SetAnswer(QStringLiteral("P210"));
+    try {
+        manager->ValidateSelection(costSet);
+        FAIL() << "no error";
+    } catch (const zv::ZvError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Selection is incorrect. The Cost Center P210 for "
+                                              "Project is not available."));
+    }
+    q(QStringLiteral("Department")).SetAnswer(QStringLiteral("D200"));
+    EXPECT_NO_THROW(manager->ValidateSelection(costSet));
+}
+
+TEST_F(ServerJobTest, ReturnsTheAnswersIntoTheJobSection) {
+    zvtest::ScopedEnv session{"XDG_SESSION_ID", "4"};
+    startJob("Finance");
+    const QStringList answers{"bob", "s3cret", "5", "D200", "P210", "2", "Printer 1"};
+    for (int i = 0; i < manager->QuestionCount(); ++i)
+        manager->Question(i)->SetAnswer(answers[i]);
+    manager->ReturnAnswers();
+    const QByteArray expected =
+        EncodeAnswerRecord({"WS1", "alice", "report.pdf", "3"},
+                           {"username", "bob", "password", "s3cret", "jobname", "5", "CC_Static",
+                            "Dept\rD200", "CC_Static", "Project\rP210", "Copies", "2", "Printer",
+                            "Printer 1", "StaticNotifyIP", "127.0.0.1:S4"},
+                           QByteArray());
+    EXPECT_EQ(QByteArray(section->data(), expected.size()), expected);
+    manager->RecordResponse(rkAnswered);
+}
+
+TEST(PopupServerJobConnection, DefaultsWithoutServerSettings) {
+    zvtest::Sandbox sandbox;
+    // Two parameters: the first is the print server, so it is the host.
+    const QStringList parameters{QStringLiteral("127.0.0.1"), QStringLiteral("Q")};
+    auto source = std::make_unique<TPopupServerJob>(parameters);
+    TPopupServerJob &job = *source;
+    TQuestionManager manager(parameters, std::move(source));
+    // Nothing listens on the default port here.
+    try {
+        manager.Start();
+        FAIL() << "connected";
+    } catch (const zv::ZvError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Failed to connect to host 127.0.0.1 on port 28203"));
+    }
+    EXPECT_EQ(job.Protocol().Port, 28203);
+    EXPECT_EQ(job.Protocol().TimeOut, 20000);
+    EXPECT_EQ(job.Protocol().ConnectRetries, 3);
+}
