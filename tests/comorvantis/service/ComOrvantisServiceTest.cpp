@@ -333,3 +333,34 @@ TEST(ComOrvantisProgram, ServiceReportsItsStatesAndStopsInOrderOnSigterm) {
     EXPECT_TRUE(events.at(1).endsWith(QStringLiteral("Service stopped")));
     EXPECT_TRUE(events.at(0).contains(QStringLiteral("Zorvant Systems ComOrvantis[")));
 }
+
+TEST(ComOrvantisProgram, SessionBusStartsTheRegisteredServerForAClient) {
+    ServiceSandbox s;
+    ASSERT_EQ(s.run({QStringLiteral("-RegServer")}), 0);
+    const QString activation = QString::fromUtf8(
+        s.sandbox.readFile(QStringLiteral("data/dbus-1/services/com.zorvant.ComOrvantis.service")));
+    EXPECT_TRUE(activation.contains(QStringLiteral("Exec=%1 -Embedding").arg(s.program)));
+    s.registerClass(QStringLiteral("Zv.A"));
+    s.writeConfiguration({"Zv.A"});
+
+    // The daemon finds the activation file through XDG_DATA_HOME of the sandbox.
+    PrivateBus bus;
+    QDBusConnection client = bus.connect(QStringLiteral("client"));
+    const QString task = objectPath(
+        call(client, kController, kControllerIface, QStringLiteral("GetHostedTask"), {"Zv.A"}));
+    EXPECT_TRUE(task.startsWith(QStringLiteral("/OrvantisController/Objects/")))
+        << task.toStdString();
+    EXPECT_TRUE(
+        s.logLines().contains(QStringLiteral("Command line = '%1 -Embedding'").arg(s.program)));
+    client = QDBusConnection(QStringLiteral("gone"));
+    bus.disconnect(QStringLiteral("client"));
+
+    QDBusConnection observer = bus.connect(QStringLiteral("observer"));
+    EXPECT_TRUE(waitUntil([&] { return !nameOwned(observer); }, 20000));
+    EXPECT_TRUE(
+        waitUntil([&] { return s.records().contains(QStringLiteral("Zv.A Destroyed")); }, 5000));
+
+    ASSERT_EQ(s.run({QStringLiteral("-UnregServer")}), 0);
+    EXPECT_FALSE(QFile::exists(
+        s.sandbox.path(QStringLiteral("data/dbus-1/services/com.zorvant.ComOrvantis.service"))));
+}
