@@ -483,7 +483,10 @@ void TQuestionForm::HostKeyDown(int &key, Qt::KeyboardModifiers shift) {
     Q_UNUSED(shift);
 }
 
+// Each check starts from a clear error line, so that an answer that passes no longer shows (or
+// tells a screen reader) the message of an earlier attempt.
 bool TQuestionForm::ValidateAnswers() {
+    SetErrorText(QString());
     return true;
 }
 

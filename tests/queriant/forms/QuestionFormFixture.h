@@ -3,6 +3,7 @@
 // the dialog from the factory, manager, set, form mode, direction, then ShowForm.
 #pragma once
 
+#include "AesUse.h"
 #include "FormFactory.h"
 #include "QuestionManager.h"
 #include "TestSupport.h"
@@ -14,6 +15,7 @@
 struct FormJob {
     explicit FormJob(const QStringList &parameters = {QStringLiteral("-Automation")})
         : manager(parameters) {
+        TAesUse::Init(); // secure answers are held encrypted
         manager.OnPresentQuestionSet = [this](TQuestionManager &, TQuestionSet &set,
                                               TWizardDirection direction) {
             presented.push_back(&set);
