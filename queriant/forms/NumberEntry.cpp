@@ -43,6 +43,8 @@ std::optional<qint32> ParseInteger(const QString &text) {
     qsizetype start = 0;
     while (start < text.size() && text.at(start) == QLatin1Char(' '))
         ++start;
+    if (text.isEmpty() || text.back().isSpace())
+        return std::nullopt;
     bool ok = false;
     const qint32 value = QStringView(text).mid(start).toInt(&ok, 10);
     return ok ? std::optional<qint32>(value) : std::nullopt;

@@ -19,7 +19,7 @@ bool IntegerKeyAccepted(QChar key);
 // Characters after the first decimal separator; 0 without one.
 int DecimalsAfterSeparator(const QString &text, const QString &separator);
 
-// A 32-bit integer; leading blanks allowed.
+// A 32-bit integer; leading blanks allowed, trailing ones not.
 std::optional<qint32> ParseInteger(const QString &text);
 // A number in the locale's format (no group separators); blanks around it allowed.
 std::optional<double> ParseDecimal(const QString &text, const QLocale &locale);
