@@ -220,71 +220,67 @@ HRESULT COrvantisControllerImpl::LoadAllTasks() {
     return zv::S_OK;
 }
 
-void COrvantisControllerImpl::startTask(const QString &identifier,
-                                        const ZvComPtr<IOrvantisTask> &task) {
-    if (!task)
-        throw ZvComError(zv::E_POINTER);
-    bool running = false;
-    ZvCheck(task->get_IsRunning(&running));
-    if (running)
-        return;
-    ZvLogDebug(2, QStringLiteral("Starting task '%s'"), {identifier});
+void COrvantisControllerImpl::callUnlocked(const QString &identifier, IOrvantisTask *task,
+                                           HRESULT (IOrvantisTask::*method)(), const char *before,
+                                           const char *after) {
+    ZvLogDebug(2, QLatin1String(before), {identifier});
     HRESULT hr;
     {
         LockReleaser unlocked(m_lock);
-        hr = task->Start();
+        hr = (task->*method)();
     }
-    ZvLogDebug(2, QStringLiteral("Started task '%s'"), {identifier});
+    ZvLogDebug(2, QLatin1String(after), {identifier});
     ZvCheck(hr);
 }
 
-HRESULT COrvantisControllerImpl::StartAllTasks() {
-    const ZvScopeTrace trace(scopeName("StartAllTasks"), 0);
-    std::lock_guard guard(m_lock);
+HRESULT COrvantisControllerImpl::forEachHostedTask(const ZvScopeTrace &trace, bool reverse,
+                                                   const TaskStep &step) {
     HRESULT result = zv::S_OK;
-    // Positions, not iterators: the lock is released around every Start.
-    for (qsizetype i = 0; i < m_configuredTasks.size(); ++i) {
-        const QString identifier = m_configuredTasks.at(i);
-        const auto it = m_hostedTasks.find(identifier);
-        if (it == m_hostedTasks.end())
-            continue;
-        const ZvComPtr<IOrvantisTask> task = it->second;
-        if (!guarded(trace, [&] { startTask(identifier, task); }))
-            result = zv::E_FAIL;
-    }
-    m_tasksStarted = true;
-    return result;
-}
-
-void COrvantisControllerImpl::stopTask(const QString &identifier,
-                                       const ZvComPtr<IOrvantisTask> &task) {
-    if (!task)
-        throw ZvComError(zv::E_POINTER);
-    ZvLogDebug(2, QStringLiteral("Stopping task '%s'"), {identifier});
-    HRESULT hr;
-    {
-        LockReleaser unlocked(m_lock);
-        hr = task->Stop();
-    }
-    ZvLogDebug(2, QStringLiteral("Stopped task '%s'"), {identifier});
-    ZvCheck(hr);
-}
-
-HRESULT COrvantisControllerImpl::StopAllTasks() {
-    const ZvScopeTrace trace(scopeName("StopAllTasks"), 0);
-    std::lock_guard guard(m_lock);
-    HRESULT result = zv::S_OK;
-    for (qsizetype i = m_configuredTasks.size() - 1; i >= 0; --i) {
+    // Positions, not iterators: the lock is released around every Start and Stop.
+    const qsizetype count = m_configuredTasks.size();
+    for (qsizetype n = 0; n < count; ++n) {
+        const qsizetype i = reverse ? count - 1 - n : n;
         if (i >= m_configuredTasks.size())
             continue;
         const QString identifier = m_configuredTasks.at(i);
         const auto it = m_hostedTasks.find(identifier);
         if (it == m_hostedTasks.end())
-            continue;
+            continue; // failed to load: passed over silently
         const ZvComPtr<IOrvantisTask> task = it->second;
-        if (!guarded(trace, [&] { stopTask(identifier, task); }))
+        const bool ok = guarded(trace, [&] {
+            if (!task)
+                throw ZvComError(zv::E_POINTER);
+            step(identifier, task.get());
+        });
+        if (!ok)
             result = zv::E_FAIL;
     }
+    return result;
+}
+
+HRESULT COrvantisControllerImpl::StartAllTasks() {
+    const ZvScopeTrace trace(scopeName("StartAllTasks"), 0);
+    std::lock_guard guard(m_lock);
+    const HRESULT result =
+        forEachHostedTask(trace, false, [this](const QString &identifier, IOrvantisTask *task) {
+            bool running = false;
+            ZvCheck(task->get_IsRunning(&running));
+            if (!running)
+                callUnlocked(identifier, task, &IOrvantisTask::Start, "Starting task '%s'",
+                             "Started task '%s'");
+        });
+    m_tasksStarted = true;
+    return result;
+}
+
+HRESULT COrvantisControllerImpl::StopAllTasks() {
+    const ZvScopeTrace trace(scopeName("StopAllTasks"), 0);
+    std::lock_guard guard(m_lock);
+    const HRESULT result =
+        forEachHostedTask(trace, true, [this](const QString &identifier, IOrvantisTask *task) {
+            callUnlocked(identifier, task, &IOrvantisTask::Stop, "Stopping task '%s'",
+                         "Stopped task '%s'");
+        });
     m_tasksStarted = false;
     return result;
 }

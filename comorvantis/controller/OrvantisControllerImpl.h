@@ -55,8 +55,14 @@ private:
     ~COrvantisControllerImpl();
 
     void loadTask(const QString &identifier);
-    void startTask(const QString &identifier, const zv::ZvComPtr<orvantis::IOrvantisTask> &task);
-    void stopTask(const QString &identifier, const zv::ZvComPtr<orvantis::IOrvantisTask> &task);
+    using TaskStep = std::function<void(const QString &identifier, orvantis::IOrvantisTask *task)>;
+    // Runs a step for every configured task that loaded, in file order or reversed; a failing
+    // task (an empty reference among them) is reported and makes the result E_FAIL.
+    zv::HRESULT forEachHostedTask(const ZvScopeTrace &trace, bool reverse, const TaskStep &step);
+    // Logs before and after a task's Start or Stop, called with the object lock released.
+    void callUnlocked(const QString &identifier, orvantis::IOrvantisTask *task,
+                      zv::HRESULT (orvantis::IOrvantisTask::*method)(), const char *before,
+                      const char *after);
     // Runs one step of a loop; a failure is reported and gives false.
     static bool guarded(const ZvScopeTrace &trace, const std::function<void()> &step);
     // Runs a method body; returns the COM failure's code, or E_FAIL for other failures.
