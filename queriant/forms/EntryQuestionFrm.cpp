@@ -168,3 +168,31 @@ bool TEntryQuestionForm::ValidateDecimal(bool rounding) {
     UpdateScreenReader();
     return result;
 }
+
+void TEntryQuestionForm::SetUpDecimalEdits() {
+    Layout().Place(AnswerEdit, QRect(70, 152, 121, 21));
+    Layout().Place(AnswerEditB, QRect(70, 176, 121, 21));
+    for (TAnswerEdit *edit : {AnswerEdit, AnswerEditB}) {
+        edit->setText(QStringLiteral("0"));
+        edit->KeyFilter = [this, edit](QKeyEvent *e) { return FilterDecimalKey(e, edit); };
+        connect(edit, &TAnswerEdit::focused, this,
+                [this, edit] { WriteControl(edit->objectName()); });
+    }
+    m_edited = false;
+}
+
+bool TEntryQuestionForm::ValidateStoredAnswer() {
+    bool result = TQuestionForm::ValidateAnswers();
+    const TQuestion &question = *Question();
+    if (question.Mandatory && question.IsAnswerEmpty()) {
+        SetErrorText(LoadResString(Res::SValidation_Mandatory));
+        if (FocusToControl())
+            FocusToControl()->setFocus(Qt::OtherFocusReason);
+        result = false;
+    } else if (question.Confirm && AnswerEdit->text() != AnswerEditB->text()) {
+        SetErrorText(LoadResString(Res::SValidation_Confirm));
+        result = false;
+    }
+    UpdateScreenReader();
+    return result;
+}

@@ -48,8 +48,11 @@ protected:
 
     // Float and money: the typing filter of a decimal edit, and the checks in order. With
     // rounding (float) the answer is stored rounded to MaxLength decimals once edited.
+    void SetUpDecimalEdits();
     bool FilterDecimalKey(QKeyEvent *event, TAnswerEdit *edit);
     bool ValidateDecimal(bool rounding);
+    // String and phone: mandatory looks at the stored answer (blanks count), then the confirm.
+    bool ValidateStoredAnswer();
 
     bool m_clearErrorOnChange = false;
     // Float: the user changed the answer edit outside loading.

@@ -51,16 +51,5 @@ void TPhoneQuestionForm::AnswerChanged() {
 }
 
 bool TPhoneQuestionForm::ValidateAnswers() {
-    bool result = TEntryQuestionForm::ValidateAnswers();
-    const TQuestion &question = *Question();
-    if (question.Mandatory && question.IsAnswerEmpty()) {
-        SetErrorText(LoadResString(Res::SValidation_Mandatory));
-        if (FocusToControl())
-            FocusToControl()->setFocus(Qt::OtherFocusReason);
-        result = false;
-    } else if (question.Confirm && AnswerEdit->text() != AnswerEditB->text()) {
-        SetErrorText(LoadResString(Res::SValidation_Confirm));
-        result = false;
-    }
-    return result;
+    return ValidateStoredAnswer();
 }

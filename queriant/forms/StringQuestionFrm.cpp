@@ -109,17 +109,5 @@ void TStringQuestionForm::DescribeAnswerControls() {
 }
 
 bool TStringQuestionForm::ValidateAnswers() {
-    bool result = TEntryQuestionForm::ValidateAnswers();
-    const TQuestion &question = *Question();
-    if (question.Mandatory && question.IsAnswerEmpty()) {
-        SetErrorText(LoadResString(Res::SValidation_Mandatory));
-        if (FocusToControl())
-            FocusToControl()->setFocus(Qt::OtherFocusReason);
-        result = false;
-    } else if (question.Confirm && AnswerEdit->text() != AnswerEditB->text()) {
-        SetErrorText(LoadResString(Res::SValidation_Confirm));
-        result = false;
-    }
-    UpdateScreenReader();
-    return result;
+    return ValidateStoredAnswer();
 }
