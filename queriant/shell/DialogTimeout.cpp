@@ -6,6 +6,8 @@
 TDialogTimeout::TDialogTimeout(std::function<void()> onTimeout)
     : m_onTimeout(std::move(onTimeout)) {
     m_timer.setSingleShot(true);
+    // A coarse timer may end up to 5 % early; the user gets the whole time.
+    m_timer.setTimerType(Qt::PreciseTimer);
     QObject::connect(&m_timer, &QTimer::timeout, [this] {
         m_timer.stop();
         if (m_onTimeout)

@@ -136,6 +136,8 @@ void TMainForm::createControls() {
     Button1 = new QPushButton(QStringLiteral("&OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setEnabled(false);
+    // Enter on the error screen means OK, as in a dialog.
+    Button1->setAutoDefault(true);
     connect(Button1, &QPushButton::clicked, this, &TMainForm::Button1Click);
 
     // The error texts drag the borderless window.

@@ -1,0 +1,229 @@
+// SPDX-License-Identifier: MIT
+// The popup client as its callers meet it: request-file jobs through zvrequest, the automation
+// server on a private session bus, and dialogs answered under Xvfb by typing.
+#include "E2ESupport.h"
+#include "TestSupport.h"
+#include "ZvNamedEvent.h"
+
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusPendingCall>
+#include <QDBusPendingCallWatcher>
+#include <QDBusReply>
+#include <QElapsedTimer>
+#include <QProcess>
+
+namespace {
+
+QString stringSet(const QString &prompt, int timeout = 0) {
+    return QStringLiteral("<questionset><formtype>stringform</formtype><title>Job</title>%1"
+                          "<question><id>stringform</id><prompt>%2</prompt>"
+                          "<mandatory>True</mandatory></question></questionset>")
+        .arg(timeout > 0 ? QStringLiteral("<timeout>%1</timeout>").arg(timeout) : QString(),
+             prompt);
+}
+
+QString request(const QString &sets) {
+    return QStringLiteral("<questionsets>") + sets + QStringLiteral("</questionsets>");
+}
+
+struct JobRun {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+class QueriantE2E : public ::testing::Test {
+protected:
+    zvtest::Sandbox sandbox;
+    QString trigger = sandbox.uniqueName(QStringLiteral("trigger"));
+    zvtest::ScopedEnv triggerEnv{"ZORVANT_UPDATE_TRIGGER", trigger.toUtf8()};
+
+    ~QueriantE2E() override { zv::ZvNamedEvent::unlink(trigger); }
+
+    QProcessEnvironment environment(const QString &display = QString()) const {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        if (!display.isEmpty()) {
+            env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+            env.insert(QStringLiteral("DISPLAY"), display);
+        }
+        return env;
+    }
+
+    QString writeRequest(const QString &text) const {
+        return sandbox.writeFile(QStringLiteral("request.xml"), text.toUtf8());
+    }
+
+    // zvrequest runs "queriant /XpNotify <section>" and prints the answer document.
+    void startRequestJob(QProcess &process, const QString &text,
+                         const QString &display = QString()) const {
+        process.setProcessEnvironment(environment(display));
+        process.start(e2e::binPath(QStringLiteral("zvrequest")),
+                      {QStringLiteral("--timeout"), QStringLiteral("60"),
+                       QStringLiteral("--section"), sandbox.uniqueName(QStringLiteral("req")),
+                       writeRequest(text)});
+        ASSERT_TRUE(process.waitForStarted());
+    }
+
+    static JobRun finish(QProcess &process) {
+        JobRun run;
+        EXPECT_TRUE(process.waitForFinished(60000));
+        run.exitCode = process.exitCode();
+        run.out = QString::fromUtf8(process.readAllStandardOutput());
+        run.err = QString::fromUtf8(process.readAllStandardError());
+        return run;
+    }
+};
+
+TEST_F(QueriantE2E, RequestFileJobAnsweredByTyping) {
+    e2e::VirtualDisplay display;
+    auto event = zv::ZvNamedEvent::openOrCreate(trigger);
+    QProcess job;
+    startRequestJob(job, request(stringSet(QStringLiteral("Your name?"))), display.name());
+    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(display.typeLine(QStringLiteral("Alice Smith")));
+    const JobRun run = finish(job);
+    EXPECT_EQ(run.exitCode, 1) << qPrintable(run.err);
+    EXPECT_TRUE(run.out.contains("<answer>Alice Smith</answer>")) << qPrintable(run.out);
+    EXPECT_TRUE(run.out.contains("<response>userresponse</response>")) << qPrintable(run.out);
+    EXPECT_TRUE(event->wait(0)) << "the update trigger is signalled at the end of the run";
+}
+
+TEST_F(QueriantE2E, RequestFileJobTimesOut) {
+    QProcess job;
+    QElapsedTimer clock;
+    clock.start();
+    startRequestJob(job, request(stringSet(QStringLiteral("Nobody answers"), 1)));
+    const JobRun run = finish(job);
+    EXPECT_GE(clock.elapsed(), 3000) << "time-out of 1 s plus the 2 s grace";
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.out.contains("<response>usertimeout</response>")) << qPrintable(run.out);
+    EXPECT_TRUE(run.err.contains("MainFrm DialogTimeOut"));
+}
+
+TEST_F(QueriantE2E, UnknownFormTypeShowsTheErrorScreenUntilOk) {
+    e2e::VirtualDisplay display;
+    QProcess job;
+    startRequestJob(job,
+                    request(QStringLiteral("<questionset><formtype>nosuchform</formtype>"
+                                           "<question><id>stringform</id><prompt>P</prompt>"
+                                           "</question></questionset>")),
+                    display.name());
+    ASSERT_TRUE(display.focusClientWindow());
+    EXPECT_EQ(job.state(), QProcess::Running) << "the error screen waits for the user";
+    // The OK button holds the focus.
+    ASSERT_TRUE(display.xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+    const JobRun run = finish(job);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_TRUE(run.err.contains("TMainform.HandleException Form type: nosuchform is unknown"))
+        << qPrintable(run.err);
+    EXPECT_TRUE(run.out.contains("answer document: none")) << "the job never finished";
+}
+
+// The automation server as a caller sees it: started by the bus from its activation file.
+class AutomationE2E : public QueriantE2E {
+protected:
+    void SetUp() override {
+        QProcess reg;
+        reg.setProcessEnvironment(environment());
+        reg.start(e2e::binPath(QStringLiteral("queriant")), {QStringLiteral("-RegServer")});
+        ASSERT_TRUE(reg.waitForFinished(10000));
+        ASSERT_EQ(reg.exitCode(), 0);
+    }
+
+    static QDBusMessage presentData(const QString &text) {
+        return QDBusMessage::createMethodCall(
+                   QStringLiteral("com.zorvant.Queriant"), QStringLiteral("/PopupGUI"),
+                   QStringLiteral("com.zorvant.IPopupGUI"), QStringLiteral("PresentData"))
+               << text;
+    }
+
+    static qint64 serverPid(QDBusConnection &bus) {
+        const QDBusReply<uint> pid =
+            bus.interface()->servicePid(QStringLiteral("com.zorvant.Queriant"));
+        return pid.isValid() ? qint64(pid.value()) : 0;
+    }
+
+    // Long enough for a user; the bus default of 25 s is not.
+    static constexpr int CallTimeout = 120000;
+};
+
+TEST_F(AutomationE2E, ErrorsAndQueuedCallsAndTheEndOfTheServer) {
+    e2e::PrivateBus bus(environment());
+    qint64 pid = 0;
+    {
+        QDBusConnection caller = bus.connect(QStringLiteral("caller"));
+        ASSERT_TRUE(caller.isConnected());
+
+        // A request that is no document: a D-Bus error with the failure's text, server stays up.
+        const QDBusMessage bad =
+            caller.call(presentData(QStringLiteral("<questionsets")), QDBus::Block, CallTimeout);
+        ASSERT_EQ(bad.type(), QDBusMessage::ErrorMessage);
+        EXPECT_EQ(bad.errorName(), "org.freedesktop.DBus.Error.Failed");
+        EXPECT_FALSE(bad.errorMessage().isEmpty());
+        pid = serverPid(caller);
+        ASSERT_GT(pid, 0) << "activated from the file -RegServer wrote";
+
+        // Two calls at once: the second waits until the first job has ended.
+        QElapsedTimer clock;
+        clock.start();
+        QDBusPendingCall first = caller.asyncCall(
+            presentData(request(stringSet(QStringLiteral("First"), 1))), CallTimeout);
+        QDBusPendingCall second = caller.asyncCall(
+            presentData(request(stringSet(QStringLiteral("Second"), 1))), CallTimeout);
+        qint64 firstDone = 0;
+        qint64 secondDone = 0;
+        ASSERT_TRUE(e2e::waitUntil(
+            [&] {
+                if (!firstDone && first.isFinished())
+                    firstDone = clock.elapsed();
+                if (!secondDone && second.isFinished())
+                    secondDone = clock.elapsed();
+                return firstDone && secondDone;
+            },
+            30000));
+        const QDBusReply<QString> firstReply(first);
+        const QDBusReply<QString> secondReply(second);
+        ASSERT_TRUE(firstReply.isValid()) << qPrintable(firstReply.error().message());
+        ASSERT_TRUE(secondReply.isValid()) << qPrintable(secondReply.error().message());
+        EXPECT_TRUE(firstReply.value().contains("<prompt>First</prompt>"));
+        EXPECT_TRUE(firstReply.value().contains("<response>usertimeout</response>"));
+        EXPECT_TRUE(secondReply.value().contains("<prompt>Second</prompt>"));
+        EXPECT_GE(firstDone, 2900);
+        EXPECT_GE(secondDone - firstDone, 2900) << "the second job ran after the first";
+        EXPECT_EQ(serverPid(caller), pid) << "one process served every call";
+    }
+
+    // The caller leaves (its last reference is gone): the server gives its name back and ends.
+    QDBusConnection::disconnectFromBus(QStringLiteral("caller"));
+    EXPECT_TRUE(e2e::waitUntil([&] { return !e2e::processAlive(pid); }, 10000));
+    QDBusConnection observer = bus.connect(QStringLiteral("observer"));
+    EXPECT_FALSE(observer.interface()->isServiceRegistered(QStringLiteral("com.zorvant.Queriant")));
+    QDBusConnection::disconnectFromBus(QStringLiteral("observer"));
+}
+
+TEST_F(AutomationE2E, CallAnsweredThroughTwoDialogs) {
+    e2e::VirtualDisplay display;
+    e2e::PrivateBus bus(environment(display.name()));
+    QDBusConnection caller = bus.connect(QStringLiteral("caller2"));
+    ASSERT_TRUE(caller.isConnected());
+    QDBusPendingCall call =
+        caller.asyncCall(presentData(request(stringSet(QStringLiteral("Project?")) +
+                                             stringSet(QStringLiteral("Room?")))),
+                         CallTimeout);
+    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(display.typeLine(QStringLiteral("Apollo")));
+    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(display.typeLine(QStringLiteral("B-12")));
+    ASSERT_TRUE(e2e::waitUntil([&] { return call.isFinished(); }, 20000));
+    const QDBusReply<QString> reply(call);
+    ASSERT_TRUE(reply.isValid()) << qPrintable(reply.error().message());
+    EXPECT_TRUE(reply.value().contains("<prompt>Project?</prompt><mandatory>True</mandatory>"
+                                       "<answer>Apollo</answer>"))
+        << qPrintable(reply.value());
+    EXPECT_TRUE(reply.value().contains("<answer>B-12</answer>"));
+    EXPECT_TRUE(reply.value().contains("<response>userresponse</response>"));
+    QDBusConnection::disconnectFromBus(QStringLiteral("caller2"));
+}
+
+} // namespace
