@@ -116,4 +116,48 @@ TEST_F(MainFormTest, AutomationFailureGoesToTheCallerNotTheErrorScreen) {
     EXPECT_EQ(form.ErrorText(), "outside");
 }
 
+const QString StringRequest = QStringLiteral(
+    "<questionsets><questionset><formtype>stringform</formtype><title>T</title>"
+    "<timeout>30</timeout><question><id>stringform</id><prompt>Name?</prompt></question>"
+    "</questionset></questionsets>");
+
+TEST_F(MainFormTest, AutomationJobCancelledInItsDialog) {
+    TMainForm form({QStringLiteral("queriant"), QStringLiteral("-Embedding")});
+    QSignalSpy ended(&form, &TMainForm::AutomationJobEnded);
+    form.BeginAutomationJob(StringRequest);
+    TQuestionForm *dialog = form.CurrentDialog();
+    ASSERT_TRUE(dialog);
+    EXPECT_TRUE(form.isVisible()) << "the dialog shows its host";
+    EXPECT_EQ(dialog->geometry(), QRect(0, 0, 520, 360)) << "the job's client size";
+    EXPECT_EQ(form.size(), QSize(520, 360));
+
+    // Activity starts the full interval again.
+    EXPECT_EQ(form.DialogTimeOut().Interval(), 32000);
+    QTest::qWait(300);
+    EXPECT_LT(form.DialogTimeOut().RemainingTime(), 31800);
+    form.Manager()->NotifyActivity();
+    EXPECT_GT(form.DialogTimeOut().RemainingTime(), 31800);
+
+    QTest::mouseClick(dialog->CancelBtn, Qt::LeftButton);
+    EXPECT_EQ(ended.size(), 1);
+    EXPECT_FALSE(form.AutomationJobBusy());
+    EXPECT_FALSE(form.isVisible()) << "nothing stays on screen after the job";
+    EXPECT_FALSE(form.DialogTimeOut().Enabled());
+    EXPECT_TRUE(form.AutomationAnswer().contains("<response>usercancel</response>"));
+}
+
+TEST_F(MainFormTest, StartQuestionManagerStartsTheJobAndSetsTheTitle) {
+    TMainForm form({QStringLiteral("queriant"), QStringLiteral("-Embedding")});
+    QSignalSpy ended(&form, &TMainForm::AutomationJobEnded);
+    form.StartQuestionManager(4711);
+    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "4711");
+    EXPECT_EQ(ended.size(), 1) << "a job without questions finishes at once";
+
+    form.BeginAutomationJob(StringRequest);
+    ASSERT_TRUE(form.isVisible());
+    form.HideQuestionManager();
+    EXPECT_FALSE(form.isVisible());
+    form.AbandonAutomationJob();
+}
+
 } // namespace
