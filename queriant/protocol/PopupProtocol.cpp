@@ -83,7 +83,9 @@ bool TPopupProtocol::ProcessData(TPopupVerb kind, const QByteArray &response) {
         return true;
     case TPopupVerb::GetNextDescriptor: {
         TQuestionDescriptor question;
-        if (!popup::ParseDescriptor(fields, DescriptorContext(), question))
+        if (!m_descriptorContext)
+            m_descriptorContext = DescriptorContext();
+        if (!popup::ParseDescriptor(fields, *m_descriptorContext, question))
             return false;
         Descriptors.append(question);
         return true;
@@ -157,8 +159,10 @@ void TPopupProtocol::BC_InitNewJob(const QString &workstation, const QString &pr
 }
 
 void TPopupProtocol::LoadDescriptors() {
+    m_descriptorContext.reset();
     while (BC_GetNextDescriptor(TransactionNumber)) {
     }
+    m_descriptorContext.reset();
 }
 
 bool TPopupProtocol::BC_GetNextDescriptor(int transactionNumber) {

@@ -13,6 +13,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 using popup::TCostCenter;
 using popup::THistoryItem;
 using popup::THistoryList;
@@ -95,4 +97,6 @@ private:
     popup::TDescriptorContext DescriptorContext() const;
 
     QStringList m_sqlData;
+    // Built once per LoadDescriptors: the user, locale and translation do not change mid-job.
+    std::optional<popup::TDescriptorContext> m_descriptorContext;
 };

@@ -66,15 +66,29 @@ void TRijndael::Init(const std::uint8_t *key, int keyBits, const Block &iv) {
     if (keyBits < 8 || keyBits > 256 || keyBits % 8 != 0)
         throw ERijndaelError(QStringLiteral("Rijndael: Invalid key size - %1").arg(keyBits));
     m_initialized = false;
-    FreeContexts();
     const int given = keyBits / 8;
-    m_keyBytes = given <= 16 ? 16 : given <= 24 ? 24 : 32;
+    const int keyBytes = given <= 16 ? 16 : given <= 24 ? 24 : 32;
+    if (keyBytes != m_keyBytes)
+        FreeContexts();
+    m_keyBytes = keyBytes;
     m_rounds = m_keyBytes == 16 ? 10 : m_keyBytes == 24 ? 12 : 14;
     m_key.fill(0);
     std::memcpy(m_key.data(), key, static_cast<std::size_t>(given));
+    RekeyContexts();
     m_iv = iv;
     m_chain = iv;
     m_initialized = true;
+}
+
+// A message chain is keyed afresh for every message; reloading the key into the contexts we
+// have is much cheaper than creating new ones.
+void TRijndael::RekeyContexts() {
+    for (EVP_CIPHER_CTX *ctx : {m_cbcEncrypt, m_cbcDecrypt, m_blockEncrypt}) {
+        if (ctx && EVP_CipherInit_ex(ctx, nullptr, nullptr, m_key.data(), nullptr, -1) != 1) {
+            FreeContexts();
+            return;
+        }
+    }
 }
 
 void TRijndael::Reset() {

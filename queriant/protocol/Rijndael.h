@@ -49,6 +49,7 @@ private:
                           std::size_t n);
     void CryptPartialBlock(const std::uint8_t *in, std::uint8_t *out, std::size_t r);
     void FreeContexts();
+    void RekeyContexts();
 
     std::array<std::uint8_t, 32> m_key{};
     int m_keyBytes = 0;
