@@ -5,6 +5,7 @@
 #include "DesignLayout.h"
 #include "FormLook.h"
 #include "Log.h"
+#include "PopupServerJob.h"
 #include "QuestionManager.h"
 #include "ResourceStrings.h"
 #include "SecureWipe.h"
@@ -373,10 +374,14 @@ void TQuestionForm::SetQuestionSet(TQuestionSet *set) {
     m_loading = false;
 }
 
+TPopupProtocol *TQuestionForm::serverConnection() const {
+    auto *job = m_manager ? dynamic_cast<TPopupServerJob *>(m_manager->JobSource()) : nullptr;
+    return job ? &job->Protocol() : nullptr;
+}
+
 bool TQuestionForm::CostCenterMandatory() const {
-    // The server's job option travels with the popup-server connection; a job without one
-    // (automation, request file) never makes cost centers mandatory.
-    return false;
+    const TPopupProtocol *protocol = serverConnection();
+    return protocol && protocol->CostCenterMandatory;
 }
 
 void TQuestionForm::PresentQuestions() {
@@ -410,6 +415,9 @@ void TQuestionForm::SetFormMode(TFormMode mode) {
     if (m_manager)
         LogInfo("TQuestionForm.SetFormMode QuestionManager LastAnswersAvailable=%s ",
                 boolText(m_manager->FLastAnswersAvailable));
+    if (const TPopupProtocol *protocol = serverConnection())
+        LogInfo("TQuestionForm.SetFormMode PopupServer AllowLastAnswers=%s ",
+                boolText(protocol->AllowLastAnswers));
     m_formMode = mode;
     const bool mayNext = !m_set || m_set->FormType != FormType::Button;
 
@@ -587,8 +595,8 @@ void TQuestionForm::LastAnswersBtnClick() {
 }
 
 bool TQuestionForm::ServerAllowsLastAnswers() const {
-    // Only a popup-server connection can allow last answers; see CostCenterMandatory.
-    return false;
+    const TPopupProtocol *protocol = serverConnection();
+    return protocol && protocol->AllowLastAnswers;
 }
 
 void TQuestionForm::LaunchConfigToolLabelClick() {

@@ -26,6 +26,7 @@ class QPushButton;
 class TAlignLabel;
 class TDesignLayout;
 class TLinkLabel;
+class TPopupProtocol;
 class TQuestionManager;
 
 // Every message box a dialog opens goes through this one function so that it can be observed
@@ -140,7 +141,8 @@ private:
     void showButton(QWidget *button, bool on);
     void startTitleDrag();
     void mirrorTitleBar();
-    // Job options of the popup server's connection.
+    // The popup server's connection of a popup-server job, else nullptr; and its job options.
+    TPopupProtocol *serverConnection() const;
     bool CostCenterMandatory() const;
     bool ServerAllowsLastAnswers() const;
 

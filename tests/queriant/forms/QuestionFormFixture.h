@@ -13,8 +13,9 @@
 #include <QTest>
 
 struct FormJob {
-    explicit FormJob(const QStringList &parameters = {QStringLiteral("-Automation")})
-        : manager(parameters) {
+    explicit FormJob(const QStringList &parameters = {QStringLiteral("-Automation")},
+                     std::unique_ptr<TJobSource> source = nullptr)
+        : manager(parameters, std::move(source)) {
         TAesUse::Init(); // secure answers are held encrypted
         manager.OnPresentQuestionSet = [this](TQuestionManager &, TQuestionSet &set,
                                               TWizardDirection direction) {

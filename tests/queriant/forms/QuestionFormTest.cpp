@@ -4,6 +4,7 @@
 #include "AlignLabel.h"
 #include "FormLook.h"
 #include "IntegerQuestionFrm.h"
+#include "PopupServerJob.h"
 #include "ZvRegistry.h"
 
 #include <QAccessible>
@@ -264,6 +265,30 @@ TEST_F(AnswerSettingsTool, NoInstallationPathDoesNothing) {
     form.LaunchConfigToolLabelClick();
     EXPECT_EQ(job.cancelled, 0);
     EXPECT_TRUE(boxes.isEmpty());
+}
+
+// The popup server's job options come from the job's connection.
+TEST(QuestionForm, ServerJobOptions) {
+    const QStringList parameters{QStringLiteral("server"), QStringLiteral("queue")};
+    for (bool allow : {false, true}) {
+        FormJob job(parameters, std::make_unique<TPopupServerJob>(parameters));
+        auto &protocol = dynamic_cast<TPopupServerJob *>(job.manager.JobSource())->Protocol();
+        protocol.AllowLastAnswers = allow;
+        protocol.CostCenterMandatory = true;
+        job.manager.FSkipIfNotMandatory = true;
+        TQuestionSet &costCenter = job.set(FormType::CostCenter);
+        costCenter.First()->SaveLastAnswerMode = 2;
+        TQuestionForm form;
+        form.SetQuestionManager(&job.manager);
+        form.SetQuestionSet(&costCenter);
+        EXPECT_EQ(costCenter.SkipState, 0) << "a mandatory cost center is still asked";
+        form.SetFormMode(fmMiddle);
+        form.LastAnswersBtnClick();
+        EXPECT_EQ(job.finished, 0) << "only in the first or single dialog";
+        form.SetFormMode(fmFirst);
+        form.LastAnswersBtnClick();
+        EXPECT_EQ(job.finished, allow ? 1 : 0);
+    }
 }
 
 TEST(QuestionForm, RightToLeftMirrorsTheDialog) {
