@@ -217,9 +217,18 @@ QByteArray scenario() {
     auto cc = [](const char *code, const char *description, const char *parent = "") {
         return QJsonObject{{"code", code}, {"description", description}, {"parent", parent}};
     };
+    QJsonObject guestCard = descriptor("Card", "guestaccounts");
+    guestCard["mandatory"] = 1;
+    // A login name with a separator character only matches in a qualified form.
+    guestCard["list"] = QJsonArray{"visitor@elsewhere", zv::loginName(),
+                                   zv::userNameEx(zv::NameUserPrincipal).value_or(QString())};
+    const QJsonObject guest{
+        {"transaction", 9},
+        {"group", "Guests"},
+        {"descriptors", QJsonArray{guestCard, descriptor("Comment", "string")}}};
     const QJsonObject root{
         {"version", 1005},
-        {"queues", QJsonObject{{"Finance", finance}}},
+        {"queues", QJsonObject{{"Finance", finance}, {"Guest", guest}}},
         {"costCenters",
          QJsonObject{
              {"Dept",
@@ -541,6 +550,25 @@ TEST_F(ServerJobTest, ReturnsTheAnswersIntoTheJobSection) {
                            QByteArray());
     EXPECT_EQ(QByteArray(section->data(), expected.size()), expected);
     manager->RecordResponse(rkAnswered);
+}
+
+TEST_F(ServerJobTest, GuestAccountUserIsAskedOnlyTheGuestCard) {
+    zvtest::ScopedEnv session{"XDG_SESSION_ID", "0"};
+    startJob("Guest");
+    bool finished = false;
+    manager->OnFinished = [&](TQuestionManager &m) {
+        finished = true;
+        m.ReturnAnswers();
+    };
+    EXPECT_EQ(presented, QByteArrayList({"Card"}));
+    EXPECT_TRUE(manager->FGuestMode);
+    manager->Question(0)->SetAnswer(QStringLiteral("CARD-17"));
+    manager->NextSet();
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(presented, QByteArrayList({"Card"}));
+    const QByteArray expected = EncodeAnswerRecord(
+        {"WS1", "CARD-17", "report.pdf", "3"}, {"StaticNotifyIP", "127.0.0.1:S0"}, QByteArray());
+    EXPECT_EQ(QByteArray(section->data(), expected.size()), expected);
 }
 
 TEST(PopupServerJobConnection, DefaultsWithoutServerSettings) {
