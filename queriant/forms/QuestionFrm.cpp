@@ -233,6 +233,9 @@ void TQuestionForm::createControls() {
     NextBtn = makeButton("NextBtn", QStringLiteral("&Next"), 368);
     CancelBtn = makeButton("CancelBtn", QStringLiteral("&Cancel"), 451);
     NextBtn->setDefault(true);
+    // Enter presses the button that has the focus, as in any dialog.
+    for (QPushButton *button : {PrevBtn, NextBtn, CancelBtn})
+        button->setAutoDefault(true);
     connect(PrevBtn, &QPushButton::clicked, this, &TQuestionForm::PrevBtnClick);
     connect(NextBtn, &QPushButton::clicked, this, &TQuestionForm::NextBtnClick);
     connect(CancelBtn, &QPushButton::clicked, this, &TQuestionForm::CancelBtnClick);
@@ -510,6 +513,16 @@ void TQuestionForm::showEvent(QShowEvent *event) {
     if (m_focusToControl && m_focusToControl->isEnabled() && m_focusToControl->isVisibleTo(this))
         m_focusToControl->setFocus(Qt::OtherFocusReason);
     QCoreApplication::postEvent(this, new QEvent(QEvent::Type(AfterFormShowEvent)));
+}
+
+// Enter that no control took moves on, as the default button would.
+void TQuestionForm::keyPressEvent(QKeyEvent *event) {
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && NextBtn->isVisible() &&
+        NextBtn->isEnabled()) {
+        NextBtn->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 bool TQuestionForm::event(QEvent *event) {

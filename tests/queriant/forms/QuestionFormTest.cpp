@@ -71,6 +71,10 @@ TEST(QuestionForm, NavigationCallsTheManager) {
     EXPECT_EQ(job.form->FormMode(), fmLast);
     QTest::mouseClick(job.form->PrevBtn, Qt::LeftButton);
     EXPECT_EQ(job.presented.back(), &second);
+    QTest::keyClick(job.form->DescriptionLbl, Qt::Key_Return);
+    EXPECT_EQ(job.presented.back(), &third) << "Enter outside an edit acts as the next button";
+    QTest::keyClick(job.form->PrevBtn, Qt::Key_Return);
+    EXPECT_EQ(job.presented.back(), &second) << "Enter on a button presses it";
     QTest::mouseClick(job.form->CancelBtn, Qt::LeftButton);
     EXPECT_EQ(job.cancelled, 1);
 }
