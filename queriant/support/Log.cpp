@@ -8,17 +8,75 @@
 
 namespace {
 
-qint64 currentThreadId() {
-    thread_local const qint64 id = ::gettid();
-    return id;
+// Serial numbers of settings, unique across holders.
+std::atomic<quint64> lastSettingsSerial{0};
+
+quint64 nextSettingsSerial() {
+    return lastSettingsSerial.fetch_add(1, std::memory_order_relaxed) + 1;
 }
+
+// What a thread keeps between entries: the parts of the prefix that change seldom, as text.
+struct TThreadLogState {
+    char threadIdText[32] = {};
+    qsizetype threadIdLength = 0;
+
+    quint64 settingsSerial = 0;
+    QString sourceName;
+    std::shared_ptr<const TLogLocaleInfo> localeInfo;
+
+    time_t dateSecond = -1;
+    QString dateText; // "dd/mmm/yy hh:nn:ss:" of dateSecond
+
+    TThreadLogState() { threadIdLength = LogDecimal(threadIdText, ::gettid(), 3); }
+};
+
+thread_local TThreadLogState threadState;
+
+// A buffer a thread reuses from entry to entry so that its capacity stays. A sink that logs
+// from inside a delivery gets a buffer of its own.
+template <typename Buffer> class TReusedBuffer {
+public:
+    TReusedBuffer() {
+        if (!slot().busy) {
+            slot().busy = true;
+            m_buffer = &slot().buffer;
+        } else {
+            m_buffer = &m_own.emplace();
+        }
+        m_buffer->resize(0);
+    }
+    ~TReusedBuffer() {
+        if (m_buffer == &slot().buffer)
+            slot().busy = false;
+    }
+    TReusedBuffer(const TReusedBuffer &) = delete;
+    TReusedBuffer &operator=(const TReusedBuffer &) = delete;
+    Buffer &operator*() { return *m_buffer; }
+
+private:
+    struct Slot {
+        Buffer buffer;
+        bool busy = false;
+    };
+    static Slot &slot() {
+        thread_local Slot s;
+        return s;
+    }
+    std::optional<Buffer> m_own;
+    Buffer *m_buffer;
+};
+
+struct TLineText : QString {};
+struct TEscapedLine : QByteArray {};
+struct TPlainLine : QByteArray {};
 
 } // namespace
 
 TClassData::TClassData()
     : m_localeInfo(
           std::make_shared<const TLogLocaleInfo>(TLogLocaleInfo::fromLocale(QLocale::system()))),
-      m_processId(::getpid()) {
+      m_settingsSerial(nextSettingsSerial()) {
+    m_processIdLength = LogDecimal(m_processIdText, ::getpid(), 3);
     ::tzset();
 }
 
@@ -36,12 +94,19 @@ QString TClassData::sourceName() const {
 void TClassData::setSourceName(const QString &name) {
     std::lock_guard guard(m_settingsLock);
     m_sourceName = name;
+    settingsChanged();
 }
 
 void TClassData::setLocaleInfo(const TLogLocaleInfo &info) {
     auto shared = std::make_shared<const TLogLocaleInfo>(info);
     std::lock_guard guard(m_settingsLock);
     m_localeInfo = std::move(shared);
+    settingsChanged();
+}
+
+// Called with the settings lock held.
+void TClassData::settingsChanged() {
+    m_settingsSerial.store(nextSettingsSerial(), std::memory_order_release);
 }
 
 namespace {
@@ -101,53 +166,73 @@ QString TClassData::readFileName(zv::RegRoot root, const QString &key) const noe
     }
 }
 
+void TClassData::appendPrefix(QString &out, quint32 options, quint32 category, quint32 kind) {
+    TThreadLogState &cache = threadState;
+    if (cache.settingsSerial != m_settingsSerial.load(std::memory_order_acquire)) {
+        std::lock_guard guard(m_settingsLock);
+        cache.sourceName = m_sourceName;
+        cache.localeInfo = m_localeInfo;
+        cache.settingsSerial = m_settingsSerial.load(std::memory_order_relaxed);
+        cache.dateSecond = -1;
+    }
+    out += QLatin1Char('[');
+    if (options & loDateTime) {
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        if (now.tv_sec != cache.dateSecond) {
+            cache.dateText.resize(0);
+            LogAppendDateToSeconds(cache.dateText, LogLocalTime(now.tv_sec, 0), *cache.localeInfo);
+            cache.dateSecond = now.tv_sec;
+        }
+        out += cache.dateText;
+        LogAppendMilliseconds(out, int(now.tv_nsec / 1000000));
+    }
+    const TLogPrefixTail tail{QLatin1StringView(m_processIdText, m_processIdLength),
+                              QLatin1StringView(cache.threadIdText, cache.threadIdLength), category,
+                              kind, cache.sourceName};
+    LogAppendPrefixTail(out, options, tail);
+}
+
 void TClassData::entry(quint32 category, quint32 kind, quint32 level, const char *format,
                        std::span<const TLogArg> args) noexcept {
     try {
         if (!passes(category, kind, level))
             return;
-        const std::optional<QString> message = LogFormatMessage(format, args);
-        if (!message)
+        TReusedBuffer<TLineText> buffer;
+        QString &line = *buffer;
+        if (const quint32 opts = options(); opts != 0)
+            appendPrefix(line, opts, category, kind);
+        if (!LogAppendMessage(line, format, args))
             return;
-        const quint32 opts = options();
-        if (opts == 0) {
-            deliver(*message);
-            return;
-        }
-        TLogPrefixFields fields;
-        if (opts & loDateTime)
-            fields.time = LogLocalTimeNow();
-        fields.processId = m_processId;
-        fields.threadId = currentThreadId();
-        fields.category = category;
-        fields.kind = kind;
-        std::shared_ptr<const TLogLocaleInfo> localeInfo;
-        {
-            std::lock_guard guard(m_settingsLock);
-            fields.sourceName = m_sourceName;
-            localeInfo = m_localeInfo;
-        }
-        deliver(LogPrefix(opts, fields, *localeInfo) + *message);
+        deliver(line, kind);
     } catch (...) {
         // The log never fails its caller.
     }
 }
 
-void TClassData::deliver(const QString &line) noexcept {
+void TClassData::deliver(QStringView line, quint32 kind) noexcept {
     try {
-        std::optional<QByteArray> escaped;
-        std::optional<QByteArray> plain;
+        TReusedBuffer<TEscapedLine> escapedBuffer;
+        TReusedBuffer<TPlainLine> plainBuffer;
+        QByteArray &escaped = *escapedBuffer;
+        QByteArray &plain = *plainBuffer;
+        bool haveEscaped = false;
+        bool havePlain = false;
         std::lock_guard guard(m_lock);
         for (TZvLog *sink : m_sinks) {
             try {
                 if (sink->escape()) {
-                    if (!escaped)
-                        escaped = LogEscape(line);
-                    sink->write(*escaped);
+                    if (!haveEscaped) {
+                        LogAppendEscaped(escaped, line);
+                        haveEscaped = true;
+                    }
+                    sink->writeEntry(escaped, kind);
                 } else {
-                    if (!plain)
-                        plain = line.toUtf8();
-                    sink->write(*plain);
+                    if (!havePlain) {
+                        plain.append(line.toUtf8());
+                        havePlain = true;
+                    }
+                    sink->writeEntry(plain, kind);
                 }
             } catch (...) {
                 // One failing sink does not keep the line from the others.
@@ -182,6 +267,10 @@ TZvLog::~TZvLog() {
 }
 
 void TZvLog::write(const QByteArray &) {}
+
+void TZvLog::writeEntry(const QByteArray &line, quint32) {
+    write(line);
+}
 
 QString TZvLog::name() const {
     std::lock_guard guard(m_nameLock);

@@ -91,7 +91,7 @@ public:
     void entry(quint32 category, quint32 kind, quint32 level, const char *format,
                std::span<const TLogArg> args) noexcept;
     // Hands a finished line to every sink, under the lock.
-    void deliver(const QString &line) noexcept;
+    void deliver(QStringView line, quint32 kind = lkInformation) noexcept;
 
     qsizetype sinkCount() const;
 
@@ -99,6 +99,8 @@ private:
     friend class TZvLog;
     void addSink(TZvLog *sink);
     void removeSink(TZvLog *sink);
+    void appendPrefix(QString &out, quint32 options, quint32 category, quint32 kind);
+    void settingsChanged();
 
     mutable std::mutex m_lock; // the sink list and delivery
     std::vector<TZvLog *> m_sinks;
@@ -111,7 +113,10 @@ private:
     mutable std::mutex m_settingsLock; // the source name and locale info
     QString m_sourceName;
     std::shared_ptr<const TLogLocaleInfo> m_localeInfo;
-    qint64 m_processId;
+    // Changes with the source name and locale info, so that threads can keep copies of them.
+    std::atomic<quint64> m_settingsSerial{0};
+    char m_processIdText[32] = {};
+    qsizetype m_processIdLength = 0;
 };
 
 // Base of every sink. Creating one adds it to its holder's list; destroying it removes it.
@@ -125,6 +130,8 @@ public:
     // Called under the holder's lock, one line at a time, without a line end. The line is
     // UTF-8 (only ASCII and the copyright sign when escaped).
     virtual void write(const QByteArray &line);
+    // What the holder calls: the line and the kind of its entry. Passes the line to write().
+    virtual void writeEntry(const QByteArray &line, quint32 kind);
 
     bool escape() const { return m_escape; }
     QString name() const;
@@ -133,6 +140,8 @@ protected:
     // Derived destructors call this first so that no line reaches a half-destroyed sink.
     void detach();
     TClassData &holder() const { return m_holder; }
+    // The holder's delivery lock, for work on the sink outside a write.
+    std::unique_lock<std::mutex> lockHolder() const { return std::unique_lock(m_holder.m_lock); }
     void setName(const QString &name);
 
     bool m_escape = true;

@@ -49,34 +49,48 @@ void appendText(QString &out, QByteArrayView bytes) {
         out.append(bytesToText(bytes));
 }
 
-QString digitsOf(quint64 value, int base, bool upper) {
-    char buf[72];
-    const auto res = std::to_chars(buf, buf + sizeof buf, value, base);
-    QString s = QString::fromLatin1(buf, res.ptr - buf);
-    return upper ? s.toUpper() : s;
+// Digits of value in base, into buf (at least 72 bytes); returns their count.
+qsizetype digitsOf(char *buf, quint64 value, int base, bool upper) {
+    const auto res = std::to_chars(buf, buf + 72, value, base);
+    const qsizetype count = res.ptr - buf;
+    if (upper)
+        for (qsizetype i = 0; i < count; ++i)
+            if (buf[i] >= 'a' && buf[i] <= 'z')
+                buf[i] = char(buf[i] - 'a' + 'A');
+    return count;
 }
 
-// Pads a converted field to its width. sign/prefix stay in front of zero padding.
-QString padField(const ConversionSpec &spec, const QString &prefix, const QString &body,
-                 bool numeric) {
-    const qsizetype length = prefix.size() + body.size();
-    if (length >= spec.width)
-        return prefix + body;
-    const qsizetype fill = spec.width - length;
-    if (spec.leftJustify)
-        return prefix + body + QString(fill, QLatin1Char(' '));
-    if (numeric && spec.zeroPad)
-        return prefix + QString(fill, QLatin1Char('0')) + body;
-    return QString(fill, QLatin1Char(' ')) + prefix + body;
+void appendFill(QString &out, qsizetype count, char16_t c) {
+    if (count <= 0)
+        return;
+    const qsizetype old = out.size();
+    out.resize(old + count);
+    std::fill_n(out.data() + old, count, QChar(c));
 }
 
-QString signPrefix(const ConversionSpec &spec, bool negative) {
+// Appends one converted field padded to its width; sign/prefix stay in front of zero padding.
+// body is Latin-1 (numbers) or UTF-16 (text).
+template <typename Body>
+void appendField(QString &out, const ConversionSpec &spec, QLatin1StringView prefix,
+                 const Body &body, bool numeric) {
+    const qsizetype fill = spec.width - (prefix.size() + body.size());
+    if (fill > 0 && !spec.leftJustify && !(numeric && spec.zeroPad))
+        appendFill(out, fill, u' ');
+    out.append(prefix);
+    if (fill > 0 && !spec.leftJustify && numeric && spec.zeroPad)
+        appendFill(out, fill, u'0');
+    out.append(body);
+    if (fill > 0 && spec.leftJustify)
+        appendFill(out, fill, u' ');
+}
+
+QLatin1StringView signPrefix(const ConversionSpec &spec, bool negative) {
     if (negative)
-        return QStringLiteral("-");
+        return QLatin1StringView("-");
     if (spec.plusSign)
-        return QStringLiteral("+");
+        return QLatin1StringView("+");
     if (spec.blankSign)
-        return QStringLiteral(" ");
+        return QLatin1StringView(" ");
     return {};
 }
 
@@ -87,9 +101,9 @@ quint64 asUnsigned(const TLogArg &arg) {
     return arg.unsignedValue();
 }
 
-std::optional<QString> convertInteger(const ConversionSpec &spec, const TLogArg &arg) {
+bool convertInteger(QString &out, const ConversionSpec &spec, const TLogArg &arg) {
     if (!arg.isInteger())
-        return std::nullopt;
+        return false;
     const char lower = char(spec.letter | 0x20);
     bool negative = false;
     quint64 magnitude = 0;
@@ -105,27 +119,36 @@ std::optional<QString> convertInteger(const ConversionSpec &spec, const TLogArg 
         magnitude = asUnsigned(arg);
         base = lower == 'x' ? 16 : lower == 'o' ? 8 : 10;
     }
-    QString digits = (spec.precision == 0 && magnitude == 0)
-                         ? QString()
-                         : digitsOf(magnitude, base, spec.letter == 'X');
-    if (spec.precision > digits.size())
-        digits.prepend(QString(spec.precision - digits.size(), QLatin1Char('0')));
-    QString prefix = base == 10 ? signPrefix(spec, negative) : QString();
+    // Zeros for the precision, then the digits.
+    constexpr qsizetype maxPrecision = 10000;
+    char raw[72];
+    const qsizetype count = (spec.precision == 0 && magnitude == 0)
+                                ? 0
+                                : digitsOf(raw, magnitude, base, spec.letter == 'X');
+    qsizetype zeros = qMin<qsizetype>(spec.precision, maxPrecision) - count;
+    QLatin1StringView prefix = base == 10 ? signPrefix(spec, negative) : QLatin1StringView();
     if (spec.alternate && magnitude != 0) {
         if (base == 16)
-            prefix = spec.letter == 'X' ? QStringLiteral("0X") : QStringLiteral("0x");
-        else if (base == 8 && !digits.startsWith(QLatin1Char('0')))
-            digits.prepend(QLatin1Char('0'));
+            prefix = spec.letter == 'X' ? QLatin1StringView("0X") : QLatin1StringView("0x");
+        else if (base == 8 && zeros <= 0)
+            zeros = 1;
     }
     ConversionSpec padding = spec;
     if (spec.precision >= 0)
         padding.zeroPad = false;
-    return padField(padding, prefix, digits, true);
+    if (zeros <= 0) {
+        appendField(out, padding, prefix, QLatin1StringView(raw, count), true);
+        return true;
+    }
+    QByteArray digits(zeros, '0');
+    digits.append(raw, count);
+    appendField(out, padding, prefix, QLatin1StringView(digits), true);
+    return true;
 }
 
-std::optional<QString> convertDouble(const ConversionSpec &spec, const TLogArg &arg) {
+bool convertDouble(QString &out, const ConversionSpec &spec, const TLogArg &arg) {
     if (arg.kind() != TLogArg::Kind::Double)
-        return std::nullopt;
+        return false;
     const char lower = char(spec.letter | 0x20);
     const bool upper = spec.letter != lower;
     const std::chars_format format = lower == 'f'   ? std::chars_format::fixed
@@ -138,71 +161,92 @@ std::optional<QString> convertDouble(const ConversionSpec &spec, const TLogArg &
     const auto res = std::to_chars(buf, buf + sizeof buf, negative ? -value : value, format,
                                    lower == 'g' && precision == 0 ? 1 : precision);
     if (res.ec != std::errc())
-        return std::nullopt;
-    QString body = QString::fromLatin1(buf, res.ptr - buf);
+        return false;
     if (upper)
-        body = body.toUpper();
-    const bool finite = std::isfinite(value);
+        for (char *c = buf; c < res.ptr; ++c)
+            if (*c >= 'a' && *c <= 'z')
+                *c = char(*c - 'a' + 'A');
     ConversionSpec padding = spec;
-    if (!finite)
+    if (!std::isfinite(value))
         padding.zeroPad = false;
-    return padField(padding, signPrefix(spec, negative), body, true);
+    appendField(out, padding, signPrefix(spec, negative), QLatin1StringView(buf, res.ptr - buf),
+                true);
+    return true;
 }
 
-std::optional<QString> convertChar(const ConversionSpec &spec, const TLogArg &arg) {
+bool convertChar(QString &out, const ConversionSpec &spec, const TLogArg &arg) {
     if (arg.kind() != TLogArg::Kind::Char && !arg.isInteger())
-        return std::nullopt;
+        return false;
     const char32_t code = char32_t(arg.unsignedValue());
     if (code > 0x10FFFF)
-        return std::nullopt;
-    return padField(spec, {}, QString::fromUcs4(&code, 1), false);
+        return false;
+    char16_t text[2];
+    qsizetype length = 1;
+    if (QChar::requiresSurrogates(code)) {
+        text[0] = QChar::highSurrogate(code);
+        text[1] = QChar::lowSurrogate(code);
+        length = 2;
+    } else {
+        text[0] = char16_t(code);
+    }
+    appendField(out, spec, {}, QStringView(text, length), false);
+    return true;
 }
 
-std::optional<QString> convertString(const ConversionSpec &spec, const TLogArg &arg) {
-    QString text;
+bool convertString(QString &out, const ConversionSpec &spec, const TLogArg &arg) {
+    auto appendClipped = [&](const auto &text) {
+        const qsizetype keep =
+            spec.precision >= 0 ? qMin<qsizetype>(spec.precision, text.size()) : text.size();
+        appendField(out, spec, {}, text.first(keep), false);
+    };
     switch (arg.kind()) {
     case TLogArg::Kind::Text:
-        text = arg.text().toString();
-        break;
+        appendClipped(arg.text());
+        return true;
     case TLogArg::Kind::Bytes:
-        text = bytesToText(arg.bytes());
-        break;
+        if (isAscii(arg.bytes())) {
+            appendClipped(QLatin1StringView(arg.bytes().data(), arg.bytes().size()));
+        } else {
+            const QString text = bytesToText(arg.bytes());
+            appendClipped(QStringView(text));
+        }
+        return true;
     case TLogArg::Kind::Char:
-        return convertChar(spec, arg);
+        return convertChar(out, spec, arg);
     default:
-        return std::nullopt;
+        return false;
     }
-    if (spec.precision >= 0 && spec.precision < text.size())
-        text.truncate(spec.precision);
-    return padField(spec, {}, text, false);
 }
 
-std::optional<QString> convertPointer(const ConversionSpec &spec, const TLogArg &arg) {
+bool convertPointer(QString &out, const ConversionSpec &spec, const TLogArg &arg) {
     if (arg.kind() != TLogArg::Kind::Pointer && !arg.isInteger())
-        return std::nullopt;
-    return padField(spec, QStringLiteral("0x"), digitsOf(arg.unsignedValue(), 16, false), false);
+        return false;
+    char raw[72];
+    const qsizetype count = digitsOf(raw, arg.unsignedValue(), 16, false);
+    appendField(out, spec, QLatin1StringView("0x"), QLatin1StringView(raw, count), false);
+    return true;
 }
 
-std::optional<QString> convert(const ConversionSpec &spec, const TLogArg &arg) {
+bool convert(QString &out, const ConversionSpec &spec, const TLogArg &arg) {
     switch (spec.letter | 0x20) {
     case 'd':
     case 'i':
     case 'u':
     case 'x':
     case 'o':
-        return convertInteger(spec, arg);
+        return convertInteger(out, spec, arg);
     case 'f':
     case 'e':
     case 'g':
-        return convertDouble(spec, arg);
+        return convertDouble(out, spec, arg);
     case 'c':
-        return convertChar(spec, arg);
+        return convertChar(out, spec, arg);
     case 's':
-        return convertString(spec, arg);
+        return convertString(out, spec, arg);
     case 'p':
-        return convertPointer(spec, arg);
+        return convertPointer(out, spec, arg);
     default:
-        return std::nullopt;
+        return false;
     }
 }
 
@@ -240,13 +284,18 @@ void skipLengthModifier(const char *&p) {
 } // namespace
 
 std::optional<QString> LogFormatMessage(const char *format, std::span<const TLogArg> args) {
-    if (!format)
-        return std::nullopt;
     QString out;
+    if (!LogAppendMessage(out, format, args))
+        return std::nullopt;
+    return out;
+}
+
+bool LogAppendMessage(QString &out, const char *format, std::span<const TLogArg> args) {
+    if (!format)
+        return false;
     size_t next = 0;
     const char *p = format;
     const char *literal = p;
-    out.reserve(qsizetype(std::strlen(format)) + 32);
     auto flushLiteral = [&](const char *end) {
         if (end > literal)
             appendText(out, QByteArrayView(literal, end - literal));
@@ -288,7 +337,7 @@ std::optional<QString> LogFormatMessage(const char *format, std::span<const TLog
                 break;
         }
         if (!readNumber(p, args, next, spec.width))
-            return std::nullopt;
+            return false;
         if (spec.width < 0) {
             spec.leftJustify = true;
             spec.width = -spec.width;
@@ -296,33 +345,40 @@ std::optional<QString> LogFormatMessage(const char *format, std::span<const TLog
         if (*p == '.') {
             ++p;
             if (!readNumber(p, args, next, spec.precision))
-                return std::nullopt;
+                return false;
             if (spec.precision < 0)
                 spec.precision = -1;
         }
         skipLengthModifier(p);
         if (!*p || next >= args.size())
-            return std::nullopt;
+            return false;
         spec.letter = *p++;
-        const std::optional<QString> field = convert(spec, args[next++]);
-        if (!field)
-            return std::nullopt;
-        out += *field;
+        if (!convert(out, spec, args[next++]))
+            return false;
         literal = p;
     }
     flushLiteral(p);
-    return out;
+    return true;
 }
 
 QString LogCategoryLabel(quint32 category) {
-    if (category == 0x10000)
-        return QStringLiteral("CZv   ");
-    if (category == 0x20000)
-        return QStringLiteral("CZvCom");
-    QString digits = QString::number(category);
-    if (digits.size() < 5)
-        digits.prepend(QString(5 - digits.size(), QLatin1Char('0')));
-    return QLatin1Char('C') + digits;
+    QString out;
+    LogAppendCategoryLabel(out, category);
+    return out;
+}
+
+void LogAppendCategoryLabel(QString &out, quint32 category) {
+    if (category == 0x10000) {
+        out.append(QLatin1StringView("CZv   "));
+        return;
+    }
+    if (category == 0x20000) {
+        out.append(QLatin1StringView("CZvCom"));
+        return;
+    }
+    char buf[24];
+    out.append(QLatin1Char('C'));
+    out.append(QLatin1StringView(buf, LogDecimal(buf, category, 5)));
 }
 
 QChar LogKindLetter(quint32 kind) {
@@ -330,23 +386,27 @@ QChar LogKindLetter(quint32 kind) {
     return kind < 12 ? QLatin1Char(letters[kind]) : QLatin1Char('?');
 }
 
+qsizetype LogDecimal(char *buf, qint64 value, int minDigits) {
+    char *p = buf;
+    quint64 magnitude = quint64(value);
+    if (value < 0) {
+        *p++ = '-';
+        magnitude = 0 - magnitude;
+    }
+    char digits[24];
+    const auto res = std::to_chars(digits, digits + sizeof digits, magnitude);
+    const qsizetype count = res.ptr - digits;
+    for (qsizetype i = count; i < qMin(minDigits, 8); ++i)
+        *p++ = '0';
+    std::memcpy(p, digits, size_t(count));
+    return (p + count) - buf;
+}
+
 namespace {
 
 void appendNumber(QString &out, qint64 value, int minDigits) {
     char buf[32];
-    char *p = buf;
-    if (value < 0) {
-        *p++ = '-';
-        value = -value;
-    }
-    char digits[24];
-    const auto res = std::to_chars(digits, digits + sizeof digits, quint64(value));
-    const qsizetype count = res.ptr - digits;
-    for (qsizetype i = count; i < minDigits && p < buf + 8; ++i)
-        *p++ = '0';
-    std::memcpy(p, digits, size_t(count));
-    p += count;
-    out.append(QLatin1StringView(buf, p - buf));
+    out.append(QLatin1StringView(buf, LogDecimal(buf, value, minDigits)));
 }
 
 } // namespace
@@ -365,95 +425,111 @@ TLogLocaleInfo TLogLocaleInfo::fromLocale(const QLocale &locale) {
     return info;
 }
 
+void LogAppendDateToSeconds(QString &out, const TLogTime &t, const TLogLocaleInfo &locale) {
+    appendNumber(out, t.day, 2);
+    out += locale.dateSeparator;
+    out += locale.monthAbbreviations[size_t(qBound(1, t.month, 12) - 1)];
+    out += locale.dateSeparator;
+    appendNumber(out, t.year % 100, 2);
+    out += QLatin1Char(' ');
+    appendNumber(out, t.hour, 2);
+    out += locale.timeSeparator;
+    appendNumber(out, t.minute, 2);
+    out += locale.timeSeparator;
+    appendNumber(out, t.second, 2);
+    out += locale.timeSeparator;
+}
+
+void LogAppendMilliseconds(QString &out, int msec) {
+    char buf[3] = {char('0' + msec / 100 % 10), char('0' + msec / 10 % 10), char('0' + msec % 10)};
+    out.append(QLatin1StringView(buf, 3));
+}
+
+void LogAppendPrefixTail(QString &out, quint32 options, const TLogPrefixTail &tail) {
+    if (options & 0x02) {
+        out += QLatin1StringView(" P");
+        out += tail.processIdText;
+    }
+    if (options & 0x04) {
+        out += QLatin1StringView(" T");
+        out += tail.threadIdText;
+    }
+    if (options & 0x08)
+        LogAppendCategoryLabel(out, tail.category);
+    if (options & 0x10) {
+        out += QLatin1Char(' ');
+        out += LogKindLetter(tail.kind);
+    }
+    if ((options & 0x20) && !tail.sourceName.isEmpty()) {
+        out += QLatin1Char(' ');
+        out += tail.sourceName;
+    }
+    out += QLatin1StringView("] ");
+}
+
 QString LogPrefix(quint32 options, const TLogPrefixFields &fields, const TLogLocaleInfo &locale) {
     if (options == 0)
         return {};
     QString out;
-    out.reserve(64);
     out += QLatin1Char('[');
     if (options & 0x01) {
-        const TLogTime &t = fields.time;
-        appendNumber(out, t.day, 2);
-        out += locale.dateSeparator;
-        out += locale.monthAbbreviations[size_t(qBound(1, t.month, 12) - 1)];
-        out += locale.dateSeparator;
-        appendNumber(out, t.year % 100, 2);
-        out += QLatin1Char(' ');
-        appendNumber(out, t.hour, 2);
-        out += locale.timeSeparator;
-        appendNumber(out, t.minute, 2);
-        out += locale.timeSeparator;
-        appendNumber(out, t.second, 2);
-        out += locale.timeSeparator;
-        appendNumber(out, t.msec, 3);
+        LogAppendDateToSeconds(out, fields.time, locale);
+        LogAppendMilliseconds(out, fields.time.msec);
     }
-    if (options & 0x02) {
-        out += QLatin1String(" P");
-        appendNumber(out, fields.processId, 3);
-    }
-    if (options & 0x04) {
-        out += QLatin1String(" T");
-        appendNumber(out, fields.threadId, 3);
-    }
-    if (options & 0x08)
-        out += LogCategoryLabel(fields.category);
-    if (options & 0x10) {
-        out += QLatin1Char(' ');
-        out += LogKindLetter(fields.kind);
-    }
-    if ((options & 0x20) && !fields.sourceName.isEmpty()) {
-        out += QLatin1Char(' ');
-        out += fields.sourceName;
-    }
-    out += QLatin1String("] ");
+    char pid[24];
+    char tid[24];
+    const TLogPrefixTail tail{QLatin1StringView(pid, LogDecimal(pid, fields.processId, 3)),
+                              QLatin1StringView(tid, LogDecimal(tid, fields.threadId, 3)),
+                              fields.category, fields.kind, fields.sourceName};
+    LogAppendPrefixTail(out, options, tail);
     return out;
 }
 
 QByteArray LogEscape(QStringView line) {
     QByteArray out;
-    out.reserve(line.size() + 16);
-    const qsizetype n = line.size();
-    const char16_t *src = line.utf16();
-    qsizetype runStart = 0;
-    // Printable runs are copied in one piece; the buffer is reserved, so this seldom allocates.
-    auto flushRun = [&](qsizetype end) {
-        const qsizetype length = end - runStart;
-        if (length <= 0)
-            return;
-        const qsizetype old = out.size();
-        out.resize(old + length);
-        char *dst = out.data() + old;
-        for (qsizetype k = 0; k < length; ++k)
-            dst[k] = char(src[runStart + k]);
-    };
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t c = src[i];
-        if (c >= 32 && c <= 126)
-            continue;
-        flushRun(i);
-        if (c == 169) {
-            out += "\xC2\xA9";
-        } else {
-            char32_t code = c;
-            if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(src[i + 1]))
-                code = QChar::surrogateToUcs4(c, src[++i]);
-            char buf[16];
-            const auto res = std::to_chars(buf, buf + sizeof buf, quint32(code));
-            out += "[#";
-            out.append(buf, res.ptr - buf);
-            out += ']';
-        }
-        runStart = i + 1;
-    }
-    flushRun(n);
+    LogAppendEscaped(out, line);
     return out;
 }
 
-TLogTime LogLocalTimeNow() {
-    timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
+void LogAppendEscaped(QByteArray &out, QStringView line) {
+    const qsizetype n = line.size();
+    const char16_t *src = line.utf16();
+    qsizetype i = 0;
+    while (i < n) {
+        // Printable runs are copied in one piece.
+        qsizetype end = i;
+        while (end < n && src[end] >= 32 && src[end] <= 126)
+            ++end;
+        if (end > i) {
+            const qsizetype old = out.size();
+            out.resize(old + (end - i));
+            char *dst = out.data() + old;
+            for (qsizetype k = i; k < end; ++k)
+                *dst++ = char(src[k]);
+            i = end;
+            if (i == n)
+                break;
+        }
+        const char16_t c = src[i++];
+        if (c == 169) {
+            out += "\xC2\xA9";
+            continue;
+        }
+        char32_t code = c;
+        if (QChar::isHighSurrogate(c) && i < n && QChar::isLowSurrogate(src[i]))
+            code = QChar::surrogateToUcs4(c, src[i++]);
+        char buf[16];
+        const auto res = std::to_chars(buf, buf + sizeof buf, quint32(code));
+        out += "[#";
+        out.append(buf, res.ptr - buf);
+        out += ']';
+    }
+}
+
+TLogTime LogLocalTime(qint64 seconds, int msec) {
+    const time_t secs = time_t(seconds);
     tm local{};
-    ::localtime_r(&now.tv_sec, &local);
+    ::localtime_r(&secs, &local);
     TLogTime t;
     t.year = local.tm_year + 1900;
     t.month = local.tm_mon + 1;
@@ -461,8 +537,14 @@ TLogTime LogLocalTimeNow() {
     t.hour = local.tm_hour;
     t.minute = local.tm_min;
     t.second = local.tm_sec;
-    t.msec = int(now.tv_nsec / 1000000);
+    t.msec = msec;
     return t;
+}
+
+TLogTime LogLocalTimeNow() {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME, &now);
+    return LogLocalTime(now.tv_sec, int(now.tv_nsec / 1000000));
 }
 
 QString LogChangedPath(const QString &path, int count) {

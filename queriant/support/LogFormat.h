@@ -31,9 +31,12 @@ struct TLogLocaleInfo {
 // format is malformed or an argument is missing or of the wrong kind for its conversion.
 // Byte strings are read as UTF-8, or byte by byte when they are not valid UTF-8.
 std::optional<QString> LogFormatMessage(const char *format, std::span<const TLogArg> args);
+// The same, appended to out; false (with out holding a part of the message) when it fails.
+bool LogAppendMessage(QString &out, const char *format, std::span<const TLogArg> args);
 
 // "CZv   ", "CZvCom" or "C%.5d".
 QString LogCategoryLabel(quint32 category);
+void LogAppendCategoryLabel(QString &out, quint32 category);
 // 'e', 'w', 'i', 'd' by the most severe kind bit; '?' for 0 and unused values.
 QChar LogKindLetter(quint32 kind);
 
@@ -50,6 +53,12 @@ struct TLogTime {
 
 // The current local time, read without re-reading the time zone on every call.
 TLogTime LogLocalTimeNow();
+// The local time of a moment given in seconds since the epoch.
+TLogTime LogLocalTime(qint64 seconds, int msec);
+
+// Decimal digits of value with at least minDigits digits (zero-filled, at most 8), into buf
+// (at least 32 bytes); returns the count of characters written.
+qsizetype LogDecimal(char *buf, qint64 value, int minDigits);
 
 struct TLogPrefixFields {
     TLogTime time;
@@ -63,9 +72,25 @@ struct TLogPrefixFields {
 // "[...] " with the fields the options select; empty when options is 0.
 QString LogPrefix(quint32 options, const TLogPrefixFields &fields, const TLogLocaleInfo &locale);
 
+// Pieces of the prefix, so that a caller can keep the parts that change seldom as text:
+// "[" + LogAppendDateToSeconds + LogAppendMilliseconds (option 1) + LogAppendPrefixTail.
+struct TLogPrefixTail {
+    QLatin1StringView processIdText; // "%.3d"
+    QLatin1StringView threadIdText;  // "%.3d"
+    quint32 category = 0;
+    quint32 kind = 0;
+    QStringView sourceName;
+};
+// "dd/mmm/yy hh:nn:ss:" with the locale's names and separators.
+void LogAppendDateToSeconds(QString &out, const TLogTime &time, const TLogLocaleInfo &locale);
+void LogAppendMilliseconds(QString &out, int msec);
+// The fields after the date, and "] ".
+void LogAppendPrefixTail(QString &out, quint32 options, const TLogPrefixTail &tail);
+
 // Every character outside 32..126, except 169, becomes "[#n]" with n its code (a surrogate
 // pair counts as one character). The result is UTF-8: ASCII plus the copyright sign.
 QByteArray LogEscape(QStringView line);
+void LogAppendEscaped(QByteArray &out, QStringView line);
 
 // The path a file sink tries after its count-th failed open: the count inserted before the
 // first '.' of the file name, or appended when the name has none. A name that would grow
