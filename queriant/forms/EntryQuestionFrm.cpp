@@ -19,6 +19,11 @@ TEntryQuestionForm::TEntryQuestionForm(QWidget *parent, const char *formType,
     AnswerEditB->setObjectName(QStringLiteral("AnswerEditB"));
     AnswerEditB->hide();
     connect(AnswerEdit, &QLineEdit::textChanged, this, &TEntryQuestionForm::AnswerChanged);
+    // Typing the confirmation is activity too (the phone dialog counts its key presses).
+    connect(AnswerEditB, &QLineEdit::textChanged, this, [this] {
+        if (m_confirmChangeIsActivity && QuestionManager())
+            QuestionManager()->NotifyActivity();
+    });
     AnswerEdit->KeyFilter = [this](QKeyEvent *e) { return HandleEnter(e, AnswerEdit); };
     AnswerEditB->KeyFilter = [this](QKeyEvent *e) { return HandleEnter(e, AnswerEditB); };
 }

@@ -55,6 +55,7 @@ protected:
     bool ValidateStoredAnswer();
 
     bool m_clearErrorOnChange = false;
+    bool m_confirmChangeIsActivity = true;
     // Float: the user changed the answer edit outside loading.
     bool m_edited = false;
 

@@ -12,6 +12,7 @@ TPhoneQuestionForm::TPhoneQuestionForm(QWidget *parent)
     : TEntryQuestionForm(parent, FormType::PhoneNumber, std::nullopt) {
     setObjectName(QStringLiteral("PhoneQuestionForm"));
     m_clearErrorOnChange = true;
+    m_confirmChangeIsActivity = false;
     Layout().Place(AnswerEdit, QRect(70, 152, 193, 21));
     Layout().Place(AnswerEditB, QRect(70, 176, 193, 21));
     AnswerEditB->KeyFilter = [this](QKeyEvent *e) {

@@ -207,7 +207,11 @@ TEST(EntryForms, EnterMovesToTheConfirmEditThenOn) {
     EXPECT_TRUE(form.AnswerEditB->hasFocus());
     QTest::keyClick(form.AnswerEditB, Qt::Key_Return);
     EXPECT_EQ(form.ErrorText(), Confirm);
+    int activity = 0;
+    job.manager.OnActivity = [&activity](TQuestionManager &) { ++activity; };
     QTest::keyClicks(form.AnswerEditB, QStringLiteral("5"));
+    EXPECT_EQ(activity, 1) << "typing the confirmation restarts the time-out";
+    EXPECT_EQ(q.GetAnswer(), QLatin1String("5")) << "the confirmation is not the answer";
     QTest::keyClick(form.AnswerEditB, Qt::Key_Enter);
     EXPECT_EQ(job.presented.back(), &next);
 }
