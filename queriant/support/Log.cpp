@@ -25,7 +25,7 @@ struct TThreadLogState {
     std::shared_ptr<const TLogLocaleInfo> localeInfo;
 
     time_t dateSecond = -1;
-    QString dateText; // "dd/mmm/yy hh:nn:ss:" of dateSecond
+    TLogText dateText; // "dd/mmm/yy hh:nn:ss:" of dateSecond
 
     TThreadLogState() { threadIdLength = LogDecimal(threadIdText, ::gettid(), 3); }
 };
@@ -66,7 +66,6 @@ private:
     Buffer *m_buffer;
 };
 
-struct TLineText : QString {};
 struct TEscapedLine : QByteArray {};
 struct TPlainLine : QByteArray {};
 
@@ -166,7 +165,7 @@ QString TClassData::readFileName(zv::RegRoot root, const QString &key) const noe
     }
 }
 
-void TClassData::appendPrefix(QString &out, quint32 options, quint32 category, quint32 kind) {
+void TClassData::appendPrefix(TLogText &out, quint32 options, quint32 category, quint32 kind) {
     TThreadLogState &cache = threadState;
     if (cache.settingsSerial != m_settingsSerial.load(std::memory_order_acquire)) {
         std::lock_guard guard(m_settingsLock);
@@ -184,7 +183,7 @@ void TClassData::appendPrefix(QString &out, quint32 options, quint32 category, q
             LogAppendDateToSeconds(cache.dateText, LogLocalTime(now.tv_sec, 0), *cache.localeInfo);
             cache.dateSecond = now.tv_sec;
         }
-        out += cache.dateText;
+        out += cache.dateText.view();
         LogAppendMilliseconds(out, int(now.tv_nsec / 1000000));
     }
     const TLogPrefixTail tail{QLatin1StringView(m_processIdText, m_processIdLength),
@@ -198,13 +197,13 @@ void TClassData::entry(quint32 category, quint32 kind, quint32 level, const char
     try {
         if (!passes(category, kind, level))
             return;
-        TReusedBuffer<TLineText> buffer;
-        QString &line = *buffer;
+        TReusedBuffer<TLogText> buffer;
+        TLogText &line = *buffer;
         if (const quint32 opts = options(); opts != 0)
             appendPrefix(line, opts, category, kind);
         if (!LogAppendMessage(line, format, args))
             return;
-        deliver(line, kind);
+        deliver(line.view(), kind);
     } catch (...) {
         // The log never fails its caller.
     }

@@ -99,7 +99,7 @@ private:
     friend class TZvLog;
     void addSink(TZvLog *sink);
     void removeSink(TZvLog *sink);
-    void appendPrefix(QString &out, quint32 options, quint32 category, quint32 kind);
+    void appendPrefix(TLogText &out, quint32 options, quint32 category, quint32 kind);
     void settingsChanged();
 
     mutable std::mutex m_lock; // the sink list and delivery

@@ -5,6 +5,10 @@
 
 #include <QStringDecoder>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -25,8 +29,17 @@ struct ConversionSpec {
 };
 
 bool isAscii(QByteArrayView bytes) {
-    for (char c : bytes)
-        if (static_cast<unsigned char>(c) >= 0x80)
+    const char *p = bytes.data();
+    const char *const end = p + bytes.size();
+    // Eight bytes at a time: any high bit is a non-ASCII byte.
+    for (; end - p >= 8; p += 8) {
+        quint64 word;
+        std::memcpy(&word, p, 8);
+        if (word & 0x8080808080808080ull)
+            return false;
+    }
+    for (; p < end; ++p)
+        if (static_cast<unsigned char>(*p) >= 0x80)
             return false;
     return true;
 }
@@ -42,7 +55,7 @@ QString bytesToText(QByteArrayView bytes) {
     return QString::fromLatin1(bytes);
 }
 
-void appendText(QString &out, QByteArrayView bytes) {
+void appendText(TLogText &out, QByteArrayView bytes) {
     if (isAscii(bytes))
         out.append(QLatin1StringView(bytes.data(), bytes.size()));
     else
@@ -60,18 +73,18 @@ qsizetype digitsOf(char *buf, quint64 value, int base, bool upper) {
     return count;
 }
 
-void appendFill(QString &out, qsizetype count, char16_t c) {
+void appendFill(TLogText &out, qsizetype count, char16_t c) {
     if (count <= 0)
         return;
     const qsizetype old = out.size();
     out.resize(old + count);
-    std::fill_n(out.data() + old, count, QChar(c));
+    std::fill_n(out.data() + old, count, c);
 }
 
 // Appends one converted field padded to its width; sign/prefix stay in front of zero padding.
 // body is Latin-1 (numbers) or UTF-16 (text).
 template <typename Body>
-void appendField(QString &out, const ConversionSpec &spec, QLatin1StringView prefix,
+void appendField(TLogText &out, const ConversionSpec &spec, QLatin1StringView prefix,
                  const Body &body, bool numeric) {
     const qsizetype fill = spec.width - (prefix.size() + body.size());
     if (fill > 0 && !spec.leftJustify && !(numeric && spec.zeroPad))
@@ -101,7 +114,7 @@ quint64 asUnsigned(const TLogArg &arg) {
     return arg.unsignedValue();
 }
 
-bool convertInteger(QString &out, const ConversionSpec &spec, const TLogArg &arg) {
+bool convertInteger(TLogText &out, const ConversionSpec &spec, const TLogArg &arg) {
     if (!arg.isInteger())
         return false;
     const char lower = char(spec.letter | 0x20);
@@ -146,7 +159,7 @@ bool convertInteger(QString &out, const ConversionSpec &spec, const TLogArg &arg
     return true;
 }
 
-bool convertDouble(QString &out, const ConversionSpec &spec, const TLogArg &arg) {
+bool convertDouble(TLogText &out, const ConversionSpec &spec, const TLogArg &arg) {
     if (arg.kind() != TLogArg::Kind::Double)
         return false;
     const char lower = char(spec.letter | 0x20);
@@ -174,7 +187,7 @@ bool convertDouble(QString &out, const ConversionSpec &spec, const TLogArg &arg)
     return true;
 }
 
-bool convertChar(QString &out, const ConversionSpec &spec, const TLogArg &arg) {
+bool convertChar(TLogText &out, const ConversionSpec &spec, const TLogArg &arg) {
     if (arg.kind() != TLogArg::Kind::Char && !arg.isInteger())
         return false;
     const char32_t code = char32_t(arg.unsignedValue());
@@ -193,7 +206,7 @@ bool convertChar(QString &out, const ConversionSpec &spec, const TLogArg &arg) {
     return true;
 }
 
-bool convertString(QString &out, const ConversionSpec &spec, const TLogArg &arg) {
+bool convertString(TLogText &out, const ConversionSpec &spec, const TLogArg &arg) {
     auto appendClipped = [&](const auto &text) {
         const qsizetype keep =
             spec.precision >= 0 ? qMin<qsizetype>(spec.precision, text.size()) : text.size();
@@ -218,7 +231,7 @@ bool convertString(QString &out, const ConversionSpec &spec, const TLogArg &arg)
     }
 }
 
-bool convertPointer(QString &out, const ConversionSpec &spec, const TLogArg &arg) {
+bool convertPointer(TLogText &out, const ConversionSpec &spec, const TLogArg &arg) {
     if (arg.kind() != TLogArg::Kind::Pointer && !arg.isInteger())
         return false;
     char raw[72];
@@ -227,7 +240,7 @@ bool convertPointer(QString &out, const ConversionSpec &spec, const TLogArg &arg
     return true;
 }
 
-bool convert(QString &out, const ConversionSpec &spec, const TLogArg &arg) {
+bool convert(TLogText &out, const ConversionSpec &spec, const TLogArg &arg) {
     switch (spec.letter | 0x20) {
     case 'd':
     case 'i':
@@ -284,13 +297,13 @@ void skipLengthModifier(const char *&p) {
 } // namespace
 
 std::optional<QString> LogFormatMessage(const char *format, std::span<const TLogArg> args) {
-    QString out;
+    TLogText out;
     if (!LogAppendMessage(out, format, args))
         return std::nullopt;
-    return out;
+    return out.toString();
 }
 
-bool LogAppendMessage(QString &out, const char *format, std::span<const TLogArg> args) {
+bool LogAppendMessage(TLogText &out, const char *format, std::span<const TLogArg> args) {
     if (!format)
         return false;
     size_t next = 0;
@@ -302,7 +315,7 @@ bool LogAppendMessage(QString &out, const char *format, std::span<const TLogArg>
     };
     while (*p) {
         if (*p != '%') {
-            ++p;
+            p = ::strchrnul(p, '%');
             continue;
         }
         flushLiteral(p);
@@ -362,12 +375,12 @@ bool LogAppendMessage(QString &out, const char *format, std::span<const TLogArg>
 }
 
 QString LogCategoryLabel(quint32 category) {
-    QString out;
+    TLogText out;
     LogAppendCategoryLabel(out, category);
-    return out;
+    return out.toString();
 }
 
-void LogAppendCategoryLabel(QString &out, quint32 category) {
+void LogAppendCategoryLabel(TLogText &out, quint32 category) {
     if (category == 0x10000) {
         out.append(QLatin1StringView("CZv   "));
         return;
@@ -404,7 +417,7 @@ qsizetype LogDecimal(char *buf, qint64 value, int minDigits) {
 
 namespace {
 
-void appendNumber(QString &out, qint64 value, int minDigits) {
+void appendNumber(TLogText &out, qint64 value, int minDigits) {
     char buf[32];
     out.append(QLatin1StringView(buf, LogDecimal(buf, value, minDigits)));
 }
@@ -425,7 +438,7 @@ TLogLocaleInfo TLogLocaleInfo::fromLocale(const QLocale &locale) {
     return info;
 }
 
-void LogAppendDateToSeconds(QString &out, const TLogTime &t, const TLogLocaleInfo &locale) {
+void LogAppendDateToSeconds(TLogText &out, const TLogTime &t, const TLogLocaleInfo &locale) {
     appendNumber(out, t.day, 2);
     out += locale.dateSeparator;
     out += locale.monthAbbreviations[size_t(qBound(1, t.month, 12) - 1)];
@@ -440,12 +453,12 @@ void LogAppendDateToSeconds(QString &out, const TLogTime &t, const TLogLocaleInf
     out += locale.timeSeparator;
 }
 
-void LogAppendMilliseconds(QString &out, int msec) {
+void LogAppendMilliseconds(TLogText &out, int msec) {
     char buf[3] = {char('0' + msec / 100 % 10), char('0' + msec / 10 % 10), char('0' + msec % 10)};
     out.append(QLatin1StringView(buf, 3));
 }
 
-void LogAppendPrefixTail(QString &out, quint32 options, const TLogPrefixTail &tail) {
+void LogAppendPrefixTail(TLogText &out, quint32 options, const TLogPrefixTail &tail) {
     if (options & 0x02) {
         out += QLatin1StringView(" P");
         out += tail.processIdText;
@@ -470,7 +483,7 @@ void LogAppendPrefixTail(QString &out, quint32 options, const TLogPrefixTail &ta
 QString LogPrefix(quint32 options, const TLogPrefixFields &fields, const TLogLocaleInfo &locale) {
     if (options == 0)
         return {};
-    QString out;
+    TLogText out;
     out += QLatin1Char('[');
     if (options & 0x01) {
         LogAppendDateToSeconds(out, fields.time, locale);
@@ -482,7 +495,7 @@ QString LogPrefix(quint32 options, const TLogPrefixFields &fields, const TLogLoc
                               QLatin1StringView(tid, LogDecimal(tid, fields.threadId, 3)),
                               fields.category, fields.kind, fields.sourceName};
     LogAppendPrefixTail(out, options, tail);
-    return out;
+    return out.toString();
 }
 
 QByteArray LogEscape(QStringView line) {
@@ -491,25 +504,46 @@ QByteArray LogEscape(QStringView line) {
     return out;
 }
 
+namespace {
+
+// Copies the characters of src that are within 32..126 as bytes to dst, up to the first one
+// outside; returns how many it copied. dst has room for n bytes.
+qsizetype copyPrintableRun(char *dst, const char16_t *src, qsizetype n) {
+    qsizetype i = 0;
+#ifdef __SSE2__
+    // Eight characters at a time: both bounds compared as signed 16-bit values (codes from
+    // 0x8000 up are negative and fail the lower bound), then packed to bytes.
+    const __m128i below = _mm_set1_epi16(32 - 1);
+    const __m128i above = _mm_set1_epi16(126 + 1);
+    for (; i + 8 <= n; i += 8) {
+        const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
+        const __m128i printable =
+            _mm_and_si128(_mm_cmpgt_epi16(chars, below), _mm_cmplt_epi16(chars, above));
+        if (_mm_movemask_epi8(printable) != 0xFFFF)
+            break;
+        _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + i), _mm_packus_epi16(chars, chars));
+    }
+#endif
+    for (; i < n && src[i] >= 32 && src[i] <= 126; ++i)
+        dst[i] = char(src[i]);
+    return i;
+}
+
+} // namespace
+
 void LogAppendEscaped(QByteArray &out, QStringView line) {
     const qsizetype n = line.size();
     const char16_t *src = line.utf16();
     qsizetype i = 0;
     while (i < n) {
-        // Printable runs are copied in one piece.
-        qsizetype end = i;
-        while (end < n && src[end] >= 32 && src[end] <= 126)
-            ++end;
-        if (end > i) {
-            const qsizetype old = out.size();
-            out.resize(old + (end - i));
-            char *dst = out.data() + old;
-            for (qsizetype k = i; k < end; ++k)
-                *dst++ = char(src[k]);
-            i = end;
-            if (i == n)
-                break;
-        }
+        // Printable runs are copied in one piece: room for the rest of the line, then trimmed.
+        const qsizetype old = out.size();
+        out.resize(old + (n - i));
+        const qsizetype copied = copyPrintableRun(out.data() + old, src + i, n - i);
+        out.resize(old + copied);
+        i += copied;
+        if (i == n)
+            break;
         const char16_t c = src[i++];
         if (c == 169) {
             out += "\xC2\xA9";

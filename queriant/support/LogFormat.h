@@ -9,9 +9,77 @@
 #include <QLocale>
 #include <QString>
 
+#include <QStringView>
+
+#include <algorithm>
 #include <array>
+#include <cstring>
+#include <memory>
 #include <optional>
 #include <span>
+
+// A line under construction, in UTF-16. Appends are inline and the capacity stays when the
+// text is emptied, so a buffer reused from line to line seldom allocates.
+class TLogText {
+public:
+    TLogText() = default;
+    TLogText(const TLogText &) = delete;
+    TLogText &operator=(const TLogText &) = delete;
+
+    qsizetype size() const { return m_size; }
+    char16_t *data() { return m_data.get(); }
+    QStringView view() const { return QStringView(m_data.get(), m_size); }
+    QString toString() const { return view().toString(); }
+
+    // Growing leaves the new characters undefined.
+    void resize(qsizetype size) {
+        if (size > m_capacity)
+            reserve(size);
+        m_size = size;
+    }
+    void append(QStringView text) {
+        char16_t *dst = grow(text.size());
+        if (!text.isEmpty())
+            std::memcpy(dst, text.utf16(), size_t(text.size()) * sizeof(char16_t));
+    }
+    void append(QLatin1StringView text) {
+        char16_t *dst = grow(text.size());
+        const char *src = text.data();
+        for (qsizetype i = 0; i < text.size(); ++i)
+            dst[i] = static_cast<unsigned char>(src[i]);
+    }
+    void append(QChar c) { *grow(1) = c.unicode(); }
+    void append(QLatin1Char c) { *grow(1) = c.unicode(); }
+    template <typename Text> TLogText &operator+=(const Text &text) {
+        append(text);
+        return *this;
+    }
+    TLogText &operator+=(const QString &text) {
+        append(QStringView(text));
+        return *this;
+    }
+
+private:
+    char16_t *grow(qsizetype count) {
+        if (m_size + count > m_capacity)
+            reserve(m_size + count);
+        char16_t *at = m_data.get() + m_size;
+        m_size += count;
+        return at;
+    }
+    void reserve(qsizetype needed) {
+        const qsizetype capacity = std::max<qsizetype>({needed, 2 * m_capacity, 256});
+        std::unique_ptr<char16_t[]> data(new char16_t[size_t(capacity)]);
+        if (m_size > 0)
+            std::memcpy(data.get(), m_data.get(), size_t(m_size) * sizeof(char16_t));
+        m_data = std::move(data);
+        m_capacity = capacity;
+    }
+
+    std::unique_ptr<char16_t[]> m_data;
+    qsizetype m_size = 0;
+    qsizetype m_capacity = 0;
+};
 
 // What the date in the prefix takes from the locale.
 struct TLogLocaleInfo {
@@ -32,11 +100,11 @@ struct TLogLocaleInfo {
 // Byte strings are read as UTF-8, or byte by byte when they are not valid UTF-8.
 std::optional<QString> LogFormatMessage(const char *format, std::span<const TLogArg> args);
 // The same, appended to out; false (with out holding a part of the message) when it fails.
-bool LogAppendMessage(QString &out, const char *format, std::span<const TLogArg> args);
+bool LogAppendMessage(TLogText &out, const char *format, std::span<const TLogArg> args);
 
 // "CZv   ", "CZvCom" or "C%.5d".
 QString LogCategoryLabel(quint32 category);
-void LogAppendCategoryLabel(QString &out, quint32 category);
+void LogAppendCategoryLabel(TLogText &out, quint32 category);
 // 'e', 'w', 'i', 'd' by the most severe kind bit; '?' for 0 and unused values.
 QChar LogKindLetter(quint32 kind);
 
@@ -82,10 +150,10 @@ struct TLogPrefixTail {
     QStringView sourceName;
 };
 // "dd/mmm/yy hh:nn:ss:" with the locale's names and separators.
-void LogAppendDateToSeconds(QString &out, const TLogTime &time, const TLogLocaleInfo &locale);
-void LogAppendMilliseconds(QString &out, int msec);
+void LogAppendDateToSeconds(TLogText &out, const TLogTime &time, const TLogLocaleInfo &locale);
+void LogAppendMilliseconds(TLogText &out, int msec);
 // The fields after the date, and "] ".
-void LogAppendPrefixTail(QString &out, quint32 options, const TLogPrefixTail &tail);
+void LogAppendPrefixTail(TLogText &out, quint32 options, const TLogPrefixTail &tail);
 
 // Every character outside 32..126, except 169, becomes "[#n]" with n its code (a surrogate
 // pair counts as one character). The result is UTF-8: ASCII plus the copyright sign.
