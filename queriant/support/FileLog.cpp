@@ -123,7 +123,8 @@ TSinkRegistry &registry() {
 bool threadRunsEventLoop() {
     if (!QCoreApplication::instance())
         return false;
-    const QThread *thread = QThread::currentThread();
+    // A thread's QThread object lives as long as the thread.
+    thread_local const QThread *const thread = QThread::currentThread();
     return thread && thread->loopLevel() > 0;
 }
 

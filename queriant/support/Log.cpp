@@ -43,7 +43,6 @@ public:
         } else {
             m_buffer = &m_own.emplace();
         }
-        m_buffer->resize(0);
     }
     ~TReusedBuffer() {
         if (m_buffer == &slot().buffer)
@@ -199,6 +198,7 @@ void TClassData::entry(quint32 category, quint32 kind, quint32 level, const char
             return;
         TReusedBuffer<TLogText> buffer;
         TLogText &line = *buffer;
+        line.resize(0);
         if (const quint32 opts = options(); opts != 0)
             appendPrefix(line, opts, category, kind);
         if (!LogAppendMessage(line, format, args))
@@ -222,13 +222,15 @@ void TClassData::deliver(QStringView line, quint32 kind) noexcept {
             try {
                 if (sink->escape()) {
                     if (!haveEscaped) {
+                        if (!escaped.isEmpty())
+                            escaped.resize(0);
                         LogAppendEscaped(escaped, line);
                         haveEscaped = true;
                     }
                     sink->writeEntry(escaped, kind);
                 } else {
                     if (!havePlain) {
-                        plain.append(line.toUtf8());
+                        plain = line.toUtf8();
                         havePlain = true;
                     }
                     sink->writeEntry(plain, kind);

@@ -56,10 +56,20 @@ QString bytesToText(QByteArrayView bytes) {
 }
 
 void appendText(TLogText &out, QByteArrayView bytes) {
-    if (isAscii(bytes))
-        out.append(QLatin1StringView(bytes.data(), bytes.size()));
-    else
-        out.append(bytesToText(bytes));
+    // Copied as ASCII in one pass; taken back and decoded when a byte was not ASCII.
+    const qsizetype start = out.size();
+    out.resize(start + bytes.size());
+    char16_t *dst = out.data() + start;
+    unsigned char high = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        high |= c;
+        dst[i] = c;
+    }
+    if (high < 0x80)
+        return;
+    out.resize(start);
+    out.append(bytesToText(bytes));
 }
 
 // Digits of value in base, into buf (at least 72 bytes); returns their count.
@@ -534,29 +544,32 @@ qsizetype copyPrintableRun(char *dst, const char16_t *src, qsizetype n) {
 void LogAppendEscaped(QByteArray &out, QStringView line) {
     const qsizetype n = line.size();
     const char16_t *src = line.utf16();
-    qsizetype i = 0;
+    // Room for the whole line as it is, which is all it needs when nothing is escaped.
+    const qsizetype start = out.size();
+    out.resize(start + n);
+    qsizetype i = copyPrintableRun(out.data() + start, src, n);
+    if (i == n)
+        return;
+    out.resize(start + i);
     while (i < n) {
-        // Printable runs are copied in one piece: room for the rest of the line, then trimmed.
+        const char16_t c = src[i++];
+        if (c == 169) {
+            out += "\xC2\xA9";
+        } else {
+            char32_t code = c;
+            if (QChar::isHighSurrogate(c) && i < n && QChar::isLowSurrogate(src[i]))
+                code = QChar::surrogateToUcs4(c, src[i++]);
+            char buf[16];
+            const auto res = std::to_chars(buf, buf + sizeof buf, quint32(code));
+            out += "[#";
+            out.append(buf, res.ptr - buf);
+            out += ']';
+        }
         const qsizetype old = out.size();
         out.resize(old + (n - i));
         const qsizetype copied = copyPrintableRun(out.data() + old, src + i, n - i);
         out.resize(old + copied);
         i += copied;
-        if (i == n)
-            break;
-        const char16_t c = src[i++];
-        if (c == 169) {
-            out += "\xC2\xA9";
-            continue;
-        }
-        char32_t code = c;
-        if (QChar::isHighSurrogate(c) && i < n && QChar::isLowSurrogate(src[i]))
-            code = QChar::surrogateToUcs4(c, src[i++]);
-        char buf[16];
-        const auto res = std::to_chars(buf, buf + sizeof buf, quint32(code));
-        out += "[#";
-        out.append(buf, res.ptr - buf);
-        out += ']';
     }
 }
 
