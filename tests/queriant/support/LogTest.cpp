@@ -7,14 +7,20 @@
 #include "ZvRegistry.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QTimer>
 
+#include <csignal>
+#include <cstdlib>
+#include <functional>
 #include <stdexcept>
 #include <thread>
 
 #include <fcntl.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -402,6 +408,123 @@ TEST_F(FileLogTest, LinesFromTwoThreadsDoNotInterleave) {
     }
     EXPECT_EQ(nextA, perThread);
     EXPECT_EQ(nextB, perThread);
+}
+
+// Runs steps one after the other, each in its own turn of an event loop: a step posts the
+// next when it ends, so whatever a step posted runs before the next step.
+void runInEventLoopTurns(const std::vector<std::function<void()>> &steps) {
+    QEventLoop loop;
+    size_t next = 0;
+    std::function<void()> runNext = [&] {
+        if (next == steps.size()) {
+            loop.quit();
+            return;
+        }
+        steps[next++]();
+        QTimer::singleShot(0, &loop, runNext);
+    };
+    QTimer::singleShot(0, &loop, runNext);
+    loop.exec();
+}
+
+TEST_F(FileLogTest, InsideAnEventLoopLinesWaitForTheNextTurnAndErrorsDoNot) {
+    const QString path = sandbox.path("client.log");
+    TZvFileLog file(path, false, holder);
+    QByteArray afterTurn;
+    runInEventLoopTurns({
+        [&] {
+            log("first");
+            log("second");
+            EXPECT_EQ(readAll(path), "");
+            entry(holder, 1, lkError, 0, "failed");
+            EXPECT_EQ(readAll(path), "first\r\nsecond\r\nfailed\r\n");
+            log("third");
+            EXPECT_EQ(readAll(path), "first\r\nsecond\r\nfailed\r\n");
+        },
+        [&] { afterTurn = readAll(path); },
+    });
+    EXPECT_EQ(afterTurn, "first\r\nsecond\r\nfailed\r\nthird\r\n");
+
+    // Without a running loop every line goes out at once.
+    log("no loop");
+    EXPECT_EQ(readAll(path), afterTurn + "no loop\r\n");
+}
+
+TEST_F(FileLogTest, BufferedLinesReachTheFileAtTheBoundAndAtDestruction) {
+    const QString path = sandbox.path("client.log");
+    const QByteArray line(1000, 'x');
+    auto file = std::make_unique<TZvFileLog>(path, false, holder);
+    runInEventLoopTurns({[&] {
+        const int perBuffer = int(TZvFileLog::bufferBound / (line.size() + 2));
+        for (int i = 0; i <= perBuffer; ++i)
+            entry(holder, 1, lkInformation, 0, "%s", line);
+        EXPECT_EQ(QFileInfo(path).size(), perBuffer * (line.size() + 2));
+        log("last");
+        file.reset();
+        EXPECT_EQ(QFileInfo(path).size(), (perBuffer + 1) * (line.size() + 2) + 6);
+    }});
+}
+
+TEST_F(FileLogTest, RollOverInsideAnEventLoopHappensAtTheSameLine) {
+    const QString path = sandbox.path("client.log");
+    holder.setMaxFileSize(20);
+    TZvFileLog file(path, false, holder);
+    runInEventLoopTurns({[&] {
+        log("line one");
+        log("line two"); // 20 bytes: at the limit
+        EXPECT_FALSE(file.isOpen());
+        EXPECT_EQ(readAll(path + ".2"), "line one\r\nline two\r\n");
+        log("four");
+    }});
+    EXPECT_EQ(readAll(path), "four\r\n");
+}
+
+// A child process logs inside its event loop and then ends as end() says; the lines it
+// buffered must be in the file all the same.
+TEST_F(FileLogTest, BufferedLinesSurviveACrashAndExit) {
+    struct Case {
+        const char *name;
+        void (*end)();
+        int signal; // 0: a normal exit with status 0
+    };
+    const std::vector<Case> cases = {
+        {"segmentation fault", [] { std::raise(SIGSEGV); }, SIGSEGV},
+        {"abort", [] { std::abort(); }, SIGABRT},
+        {"exit", [] { std::exit(0); }, 0},
+    };
+    constexpr int linesWereNotBuffered = 3;
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString path = sandbox.path(QStringLiteral("child-%1.log").arg(c.name));
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            TClassData childHolder;
+            childHolder.setOptions(0);
+            TZvFileLog file(path, false, childHolder);
+            runInEventLoopTurns({[&] {
+                entry(childHolder, 1, lkInformation, 0, "before %s", c.name);
+                entry(childHolder, 1, lkInformation, 0, "line %d", 2);
+                if (QFileInfo(path).size() != 0)
+                    ::_exit(linesWereNotBuffered);
+                c.end();
+            }});
+            ::_exit(2);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        if (c.signal == 0) {
+            EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        } else {
+#if defined(__SANITIZE_ADDRESS__)
+            // The sanitizer's own handler comes next and ends the child its own way.
+            EXPECT_FALSE(WIFEXITED(status) && WEXITSTATUS(status) == linesWereNotBuffered);
+#else
+            EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == c.signal) << status;
+#endif
+        }
+        EXPECT_EQ(readAll(path), QByteArray("before ") + c.name + "\r\nline 2\r\n");
+    }
 }
 
 TEST(TraceLog, WritesEachLineToStandardError) {
