@@ -96,6 +96,10 @@ void appendFill(TLogText &out, qsizetype count, char16_t c) {
 template <typename Body>
 void appendField(TLogText &out, const ConversionSpec &spec, QLatin1StringView prefix,
                  const Body &body, bool numeric) {
+    if (spec.width == 0 && prefix.isEmpty()) {
+        out.append(body);
+        return;
+    }
     const qsizetype fill = spec.width - (prefix.size() + body.size());
     if (fill > 0 && !spec.leftJustify && !(numeric && spec.zeroPad))
         appendFill(out, fill, u' ');
@@ -333,6 +337,18 @@ bool LogAppendMessage(TLogText &out, const char *format, std::span<const TLogArg
         if (*p == '%') {
             out += QLatin1Char('%');
             literal = ++p;
+            continue;
+        }
+        // The common case: a conversion letter straight after the '%'.
+        if (((*p | 0x20) >= 'a' && (*p | 0x20) <= 'z') && *p != 'h' && *p != 'l' && *p != 'L' &&
+            *p != 'q' && *p != 'j' && *p != 'z' && *p != 't' && *p != 'I') {
+            if (next >= args.size())
+                return false;
+            ConversionSpec spec;
+            spec.letter = *p++;
+            if (!convert(out, spec, args[next++]))
+                return false;
+            literal = p;
             continue;
         }
         // An argument index ("%1:s") moves the argument cursor.
