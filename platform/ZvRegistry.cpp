@@ -9,7 +9,11 @@
 #include <QFileInfo>
 
 #include <cerrno>
+#include <ctime>
 #include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -72,6 +76,105 @@ std::optional<RegHiveKey> readHive(const QString &file, const QString &rootName)
             QStringLiteral("Cannot read registry file %1: %2").arg(file, f.errorString()));
     }
     return parseRegText(decodeRegBytes(f.readAll()), rootName, file);
+}
+
+// What one stat() tells about a hive file. Writers rename a new file over the hive, so
+// every rewrite changes the inode; size and mtime catch editors that write in place.
+struct FileStamp {
+    dev_t dev = 0;
+    ino_t ino = 0;
+    off_t size = 0;
+    timespec mtime{};
+
+    explicit FileStamp(const struct stat &st)
+        : dev(st.st_dev), ino(st.st_ino), size(st.st_size), mtime(st.st_mtim) {}
+    bool operator==(const FileStamp &o) const {
+        return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+               mtime.tv_nsec == o.mtime.tv_nsec;
+    }
+};
+
+// A file modified this recently may be rewritten again within the same tick of the file
+// system's clock, with an inode freed by an earlier rewrite and the same size: its stamp
+// cannot tell the two apart yet, so it is not kept.
+constexpr qint64 kUnsettledNs = 50'000'000;
+
+bool settledAt(const FileStamp &stamp, const timespec &now) {
+    const qint64 age = (qint64(now.tv_sec) - qint64(stamp.mtime.tv_sec)) * 1'000'000'000 +
+                       (qint64(now.tv_nsec) - qint64(stamp.mtime.tv_nsec));
+    return age >= kUnsettledNs;
+}
+
+// Parsed hives of this process, so reads do not parse the whole file each time. Every
+// lookup stats the file and parses it again when its stamp changed. Files that do not
+// parse are never kept: every read reports them.
+class HiveCache {
+public:
+    // nullptr when the file does not exist.
+    std::shared_ptr<const RegHiveKey> hive(const QString &file, const QString &rootName) {
+        struct stat st {};
+        if (::stat(QFile::encodeName(file).constData(), &st) != 0) {
+            if (errno == ENOENT || errno == ENOTDIR) {
+                forget(file);
+                return nullptr;
+            }
+            return readUncached(file, rootName);
+        }
+        {
+            const std::lock_guard<std::mutex> guard(m_mutex);
+            const auto it = m_entries.find(file);
+            if (it != m_entries.end() && it->second.rootName == rootName &&
+                it->second.stamp == FileStamp(st))
+                return it->second.hive;
+        }
+        return readAndKeep(file, rootName);
+    }
+
+    void forget(const QString &file) {
+        const std::lock_guard<std::mutex> guard(m_mutex);
+        m_entries.erase(file);
+    }
+
+private:
+    struct Entry {
+        QString rootName;
+        FileStamp stamp;
+        std::shared_ptr<const RegHiveKey> hive;
+    };
+
+    static std::shared_ptr<const RegHiveKey> readUncached(const QString &file,
+                                                          const QString &rootName) {
+        std::optional<RegHiveKey> hive = readHive(file, rootName);
+        return hive ? std::make_shared<const RegHiveKey>(std::move(*hive)) : nullptr;
+    }
+
+    // Stamps the open file itself, so the stamp belongs to the bytes parsed even when a
+    // writer replaces the file meanwhile.
+    std::shared_ptr<const RegHiveKey> readAndKeep(const QString &file, const QString &rootName) {
+        forget(file);
+        timespec now{};
+        ::clock_gettime(CLOCK_REALTIME, &now);
+        QFile f(file);
+        struct stat st {};
+        if (!f.open(QIODevice::ReadOnly) || ::fstat(f.handle(), &st) != 0)
+            return readUncached(file, rootName);
+        auto hive = std::make_shared<const RegHiveKey>(
+            parseRegText(decodeRegBytes(f.readAll()), rootName, file));
+        const FileStamp stamp(st);
+        if (settledAt(stamp, now)) {
+            const std::lock_guard<std::mutex> guard(m_mutex);
+            m_entries.insert_or_assign(file, Entry{rootName, stamp, hive});
+        }
+        return hive;
+    }
+
+    std::mutex m_mutex;
+    std::map<QString, Entry> m_entries;
+};
+
+HiveCache &hiveCache() {
+    static HiveCache cache;
+    return cache;
 }
 
 // Creates the missing folders of path with the given mode (the umask still applies).
@@ -168,15 +271,18 @@ void modifyHive(RegRoot root, const std::function<bool(RegHiveKey &)> &change) {
         mode = st.st_mode & 07777;
     if (!hive)
         hive = RegHiveKey(hiveRootName(root));
-    if (change(*hive))
+    if (change(*hive)) {
         replaceFile(file, writeRegText(*hive).toUtf8(), mode);
+        hiveCache().forget(file);
+    }
 }
 
 // Runs read on the key when it exists now.
 template <typename T>
 T readKey(RegRoot root, const QString &path, T missing,
           const std::function<T(const RegHiveKey &)> &read) {
-    const std::optional<RegHiveKey> hive = readHive(registryFilePath(root), hiveRootName(root));
+    const std::shared_ptr<const RegHiveKey> hive =
+        hiveCache().hive(registryFilePath(root), hiveRootName(root));
     if (!hive)
         return missing;
     const RegHiveKey *key = hive->find(hivePath(root, path));

@@ -5,6 +5,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <atomic>
+#include <thread>
+
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -157,6 +161,124 @@ TEST(Registry, NamesThatCannotBeStoredAreRefused) {
     EXPECT_THROW(k.writeDWord(QStringLiteral("two\nlines"), 1), zv::ZvRegistryError);
     EXPECT_THROW(k.createSubKey(QStringLiteral("a\rb")), zv::ZvRegistryError);
     EXPECT_TRUE(k.valueNames().isEmpty());
+}
+
+// Hive files dated well in the past, so reads keep their parse; same-size contents make
+// the file's stamp differ only in the part each step changes.
+const QByteArray kHeader = "Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\S]\n";
+constexpr time_t kOldTime = 1'600'000'000;
+
+void setMTime(const QString &file, time_t when) {
+    const timespec times[2] = {{when, 0}, {when, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(file).constData(), times, 0), 0);
+}
+
+// As the registry writes: a new file renamed over the old one.
+void replaceHive(const QString &file, const QByteArray &content, time_t when) {
+    const QString tmp = file + QStringLiteral(".new");
+    QFile f(tmp);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(content), content.size());
+    f.close();
+    setMTime(tmp, when);
+    ASSERT_EQ(::rename(QFile::encodeName(tmp).constData(), QFile::encodeName(file).constData()), 0);
+}
+
+void rewriteInPlace(const QString &file, const QByteArray &content, time_t when) {
+    QFile f(file);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    ASSERT_EQ(f.write(content), content.size());
+    f.close();
+    setMTime(file, when);
+}
+
+std::optional<QString> readS(const QString &name) {
+    const auto k = ZvRegKey::open(RegRoot::LocalMachine, QStringLiteral("S"));
+    return k ? k->readString(name) : std::nullopt;
+}
+
+TEST(Registry, ReadsSeeEveryChangeOfTheFile) {
+    zvtest::Sandbox box;
+    const QString file = box.machineRegPath();
+    replaceHive(file, kHeader + "\"v\"=\"one\"\n", kOldTime);
+    EXPECT_EQ(readS(QStringLiteral("v")), QStringLiteral("one"));
+
+    // Same size and date, new inode.
+    replaceHive(file, kHeader + "\"v\"=\"two\"\n", kOldTime);
+    EXPECT_EQ(readS(QStringLiteral("v")), QStringLiteral("two"));
+    // Same inode and size, another date.
+    rewriteInPlace(file, kHeader + "\"v\"=\"tri\"\n", kOldTime + 1);
+    EXPECT_EQ(readS(QStringLiteral("v")), QStringLiteral("tri"));
+    // Same inode and date, another size.
+    rewriteInPlace(file, kHeader + "\"v\"=\"four\"\n", kOldTime + 1);
+    EXPECT_EQ(readS(QStringLiteral("v")), QStringLiteral("four"));
+
+    // Another process writing through the registry.
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        int rc = 0;
+        try {
+            ZvRegKey::create(RegRoot::LocalMachine, QStringLiteral("S"))
+                .writeString(QStringLiteral("v"), QStringLiteral("from child"));
+        } catch (...) {
+            rc = 3;
+        }
+        ::_exit(rc);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(readS(QStringLiteral("v")), QStringLiteral("from child"));
+
+    ASSERT_TRUE(QFile::remove(file));
+    EXPECT_FALSE(ZvRegKey::open(RegRoot::LocalMachine, QStringLiteral("S")));
+}
+
+TEST(Registry, AFileThatDoesNotParseFailsEveryReadUntilRepaired) {
+    zvtest::Sandbox box;
+    const QString file = box.machineRegPath();
+    replaceHive(file, kHeader + "\"v\"=dword:00000001\n", kOldTime);
+    EXPECT_EQ(
+        ZvRegKey::open(RegRoot::LocalMachine, QStringLiteral("S"))->readDWord(QStringLiteral("v")),
+        1u);
+    const auto key = ZvRegKey::open(RegRoot::LocalMachine, QStringLiteral("S"));
+    ASSERT_TRUE(key);
+
+    replaceHive(file, kHeader + "\"v\"=dword:0000000x\n", kOldTime);
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_THROW(key->readDWord(QStringLiteral("v")), zv::ZvRegistryError);
+        EXPECT_THROW(ZvRegKey::open(RegRoot::LocalMachine, QStringLiteral("S")),
+                     zv::ZvRegistryError);
+    }
+    replaceHive(file, kHeader + "\"v\"=dword:00000002\n", kOldTime);
+    EXPECT_EQ(key->readDWord(QStringLiteral("v")), 2u);
+}
+
+// Threads reading one hive while it is rewritten read either version, never anything else.
+TEST(Registry, ThreadsReadWhileTheHiveChanges) {
+    zvtest::Sandbox box;
+    const QString file = box.machineRegPath();
+    replaceHive(file, kHeader + "\"v\"=\"aaa\"\n", kOldTime);
+    std::atomic<bool> stop{false};
+    std::atomic<int> bad{0};
+    std::vector<std::thread> readers;
+    for (int t = 0; t < 3; ++t)
+        readers.emplace_back([&] {
+            while (!stop) {
+                const auto v = readS(QStringLiteral("v"));
+                if (v != QStringLiteral("aaa") && v != QStringLiteral("bbb"))
+                    ++bad;
+            }
+        });
+    for (int i = 0; i < 200; ++i)
+        replaceHive(file, kHeader + (i % 2 ? "\"v\"=\"aaa\"\n" : "\"v\"=\"bbb\"\n"), kOldTime + i);
+    stop = true;
+    for (std::thread &t : readers)
+        t.join();
+    EXPECT_EQ(bad, 0);
+    replaceHive(file, kHeader + "\"v\"=\"ccc\"\n", kOldTime);
+    EXPECT_EQ(readS(QStringLiteral("v")), QStringLiteral("ccc"));
 }
 
 // Several processes write to one hive at once; the lock must keep every write.
