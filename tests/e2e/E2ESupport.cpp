@@ -45,59 +45,32 @@ bool processAlive(qint64 pid) {
     return close < 0 || line.mid(close + 2, 1) != "Z";
 }
 
-PrivateBus::PrivateBus(const QProcessEnvironment &environment) {
-    QProcess daemon;
-    daemon.setProcessEnvironment(environment);
-    daemon.start(QStringLiteral("dbus-daemon"),
-                 {QStringLiteral("--session"), QStringLiteral("--print-address=1"),
-                  QStringLiteral("--print-pid=1"), QStringLiteral("--fork")});
-    if (!daemon.waitForFinished(10000) || daemon.exitCode() != 0)
-        throw std::runtime_error("dbus-daemon did not start");
-    const QStringList lines = QString::fromUtf8(daemon.readAllStandardOutput())
-                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (lines.size() < 2)
-        throw std::runtime_error("dbus-daemon printed no address");
-    m_address = lines.at(0).trimmed();
-    m_pid = lines.at(1).trimmed().toLongLong();
-}
-
-PrivateBus::~PrivateBus() {
-    if (m_pid > 0)
-        ::kill(pid_t(m_pid), SIGTERM);
-}
-
-QDBusConnection PrivateBus::connect(const QString &connectionName) const {
-    return QDBusConnection::connectToBus(m_address, connectionName);
-}
-
-VirtualDisplay::VirtualDisplay() {
-    for (int n = 90 + int(::getpid() % 200); n < 400; ++n) {
-        if (QFile::exists(QStringLiteral("/tmp/.X11-unix/X%1").arg(n)) ||
-            QFile::exists(QStringLiteral("/tmp/.X%1-lock").arg(n)))
-            continue;
-        const QString name = QStringLiteral(":%1").arg(n);
-        qint64 pid = 0;
-        if (!QProcess::startDetached(QStringLiteral("Xvfb"),
-                                     {name, QStringLiteral("-screen"), QStringLiteral("0"),
-                                      QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
-                                      QStringLiteral("tcp")},
-                                     QString(), &pid))
-            throw std::runtime_error("Xvfb cannot be started");
-        const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(n);
-        if (waitUntil([&] { return QFile::exists(socket) || !processAlive(pid); }, 10000) &&
-            processAlive(pid)) {
-            m_name = name;
-            m_pid = pid;
-            return;
-        }
-        ::kill(pid_t(pid), SIGTERM);
-    }
-    throw std::runtime_error("no free X display");
+VirtualDisplay::VirtualDisplay() : m_server(std::make_unique<QProcess>()) {
+    // Xvfb chooses a free display itself and reports it, so tests running side by side never
+    // share or steal one another's display.
+    m_server->setProgram(QStringLiteral("Xvfb"));
+    m_server->setArguments({QStringLiteral("-displayfd"), QStringLiteral("1"),
+                            QStringLiteral("-screen"), QStringLiteral("0"),
+                            QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"),
+                            QStringLiteral("tcp")});
+    m_server->setStandardErrorFile(QProcess::nullDevice());
+    m_server->start();
+    if (!m_server->waitForStarted(10000))
+        throw std::runtime_error("Xvfb cannot be started");
+    QByteArray number;
+    while (!number.contains('\n') && m_server->waitForReadyRead(10000))
+        number += m_server->readAllStandardOutput();
+    number = number.trimmed();
+    if (number.isEmpty())
+        throw std::runtime_error("Xvfb reported no display");
+    m_name = QStringLiteral(":") + QString::fromLatin1(number);
 }
 
 VirtualDisplay::~VirtualDisplay() {
-    if (m_pid > 0)
-        ::kill(pid_t(m_pid), SIGTERM);
+    m_server->terminate();
+    if (!m_server->waitForFinished(5000))
+        m_server->kill();
+    m_server->waitForFinished(1000);
 }
 
 std::optional<QString> VirtualDisplay::xdotool(const QStringList &arguments, int timeoutMs) const {

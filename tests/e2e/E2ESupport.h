@@ -3,31 +3,23 @@
 // xdotool acting as the user.
 #pragma once
 
+#include "PrivateBus.h"
+
 #include <QDBusConnection>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
 
 namespace e2e {
 
 QString binPath(const QString &program);
 
-// dbus-daemon --session of its own, stopped when the object goes.
-class PrivateBus {
-public:
-    // environment: what the daemon (and the services it activates) runs with.
-    explicit PrivateBus(const QProcessEnvironment &environment);
-    ~PrivateBus();
-    PrivateBus(const PrivateBus &) = delete;
-    PrivateBus &operator=(const PrivateBus &) = delete;
-
-    const QString &address() const { return m_address; }
-    QDBusConnection connect(const QString &connectionName) const;
-
-private:
-    QString m_address;
-    qint64 m_pid = 0;
-};
+using PrivateBus = zvtest::PrivateBus;
 
 // Xvfb on a free display number, stopped when the object goes.
 class VirtualDisplay {
@@ -46,8 +38,8 @@ public:
     bool typeLine(const QString &text) const;
 
 private:
+    std::unique_ptr<QProcess> m_server;
     QString m_name;
-    qint64 m_pid = 0;
 };
 
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs);

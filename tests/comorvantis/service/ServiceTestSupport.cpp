@@ -18,34 +18,6 @@
 
 namespace servicetest {
 
-PrivateBus::PrivateBus() {
-    QProcess daemon;
-    daemon.start(QStringLiteral("dbus-daemon"),
-                 {QStringLiteral("--session"), QStringLiteral("--print-address=1"),
-                  QStringLiteral("--print-pid=1"), QStringLiteral("--fork")});
-    if (!daemon.waitForFinished(10000) || daemon.exitCode() != 0)
-        throw std::runtime_error("dbus-daemon did not start");
-    const QStringList lines = QString::fromUtf8(daemon.readAllStandardOutput())
-                                  .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-    if (lines.size() < 2)
-        throw std::runtime_error("dbus-daemon printed no address");
-    m_address = lines.at(0).trimmed();
-    m_pid = lines.at(1).trimmed().toLongLong();
-}
-
-PrivateBus::~PrivateBus() {
-    if (m_pid > 0)
-        ::kill(pid_t(m_pid), SIGTERM);
-}
-
-QDBusConnection PrivateBus::connect(const QString &name) {
-    return QDBusConnection::connectToBus(m_address, name);
-}
-
-void PrivateBus::disconnect(const QString &name) {
-    QDBusConnection::disconnectFromBus(name);
-}
-
 DatagramSink::DatagramSink(const QString &path) : m_path(path) {
     m_fd = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     sockaddr_un address{};

@@ -4,6 +4,7 @@
 // the sandbox so that its configuration file sits beside it.
 #pragma once
 
+#include "PrivateBus.h"
 #include "TestSupport.h"
 
 #include <QDBusConnection>
@@ -17,23 +18,7 @@
 
 namespace servicetest {
 
-// A dbus-daemon of our own, ended with the test.
-class PrivateBus {
-public:
-    PrivateBus();
-    ~PrivateBus();
-    PrivateBus(const PrivateBus &) = delete;
-    PrivateBus &operator=(const PrivateBus &) = delete;
-
-    QString address() const { return m_address; }
-    // A client connection of its own (a distinct unique name on the bus).
-    QDBusConnection connect(const QString &name);
-    void disconnect(const QString &name);
-
-private:
-    QString m_address;
-    qint64 m_pid = 0;
-};
+using PrivateBus = zvtest::PrivateBus;
 
 // A bound datagram socket that collects what is sent to it.
 class DatagramSink {
