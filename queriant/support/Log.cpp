@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <ctime>
+#include <type_traits>
 
 #include <unistd.h>
 
@@ -15,6 +16,12 @@ quint64 nextSettingsSerial() {
     return lastSettingsSerial.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
+// "dd/mmm/yy hh:nn:ss:" of one second.
+template <typename Char> struct TDateText {
+    time_t second = -1;
+    TLogBuffer<Char> text;
+};
+
 // What a thread keeps between entries: the parts of the prefix that change seldom, as text.
 struct TThreadLogState {
     char threadIdText[32] = {};
@@ -24,10 +31,24 @@ struct TThreadLogState {
     QString sourceName;
     std::shared_ptr<const TLogLocaleInfo> localeInfo;
 
-    time_t dateSecond = -1;
-    TLogText dateText; // "dd/mmm/yy hh:nn:ss:" of dateSecond
+    TDateText<char> latin1Date;
+    TDateText<char16_t> utf16Date;
+
+    // The Latin-1 prefix after the date for the last options, category and kind.
+    bool tailValid = false;
+    quint32 tailOptions = 0;
+    quint32 tailCategory = 0;
+    quint32 tailKind = 0;
+    TLogLatin1Text tailText;
 
     TThreadLogState() { threadIdLength = LogDecimal(threadIdText, ::gettid(), 3); }
+
+    template <typename Char> TDateText<Char> &date() {
+        if constexpr (std::is_same_v<Char, char>)
+            return latin1Date;
+        else
+            return utf16Date;
+    }
 };
 
 thread_local TThreadLogState threadState;
@@ -164,31 +185,52 @@ QString TClassData::readFileName(zv::RegRoot root, const QString &key) const noe
     }
 }
 
-void TClassData::appendPrefix(TLogText &out, quint32 options, quint32 category, quint32 kind) {
+template <typename Char>
+void TClassData::appendPrefix(TLogBuffer<Char> &out, quint32 options, quint32 category,
+                              quint32 kind) {
     TThreadLogState &cache = threadState;
     if (cache.settingsSerial != m_settingsSerial.load(std::memory_order_acquire)) {
         std::lock_guard guard(m_settingsLock);
         cache.sourceName = m_sourceName;
         cache.localeInfo = m_localeInfo;
         cache.settingsSerial = m_settingsSerial.load(std::memory_order_relaxed);
-        cache.dateSecond = -1;
+        cache.latin1Date.second = -1;
+        cache.utf16Date.second = -1;
+        cache.tailValid = false;
     }
     out += QLatin1Char('[');
     if (options & loDateTime) {
         timespec now{};
         ::clock_gettime(CLOCK_REALTIME, &now);
-        if (now.tv_sec != cache.dateSecond) {
-            cache.dateText.resize(0);
-            LogAppendDateToSeconds(cache.dateText, LogLocalTime(now.tv_sec, 0), *cache.localeInfo);
-            cache.dateSecond = now.tv_sec;
+        TDateText<Char> &date = cache.date<Char>();
+        if (now.tv_sec != date.second) {
+            date.text.clear();
+            LogAppendDateToSeconds(date.text, LogLocalTime(now.tv_sec, 0), *cache.localeInfo);
+            date.second = now.tv_sec;
         }
-        out += cache.dateText.view();
+        out.append(date.text);
         LogAppendMilliseconds(out, int(now.tv_nsec / 1000000));
     }
-    const TLogPrefixTail tail{QLatin1StringView(m_processIdText, m_processIdLength),
+    const quint32 tailOptions = options & ~loDateTime;
+    const auto tail = [&] {
+        return TLogPrefixTail{QLatin1StringView(m_processIdText, m_processIdLength),
                               QLatin1StringView(cache.threadIdText, cache.threadIdLength), category,
                               kind, cache.sourceName};
-    LogAppendPrefixTail(out, options, tail);
+    };
+    if constexpr (std::is_same_v<Char, char>) {
+        if (!cache.tailValid || cache.tailOptions != tailOptions ||
+            cache.tailCategory != category || cache.tailKind != kind) {
+            cache.tailText.clear();
+            LogAppendPrefixTail(cache.tailText, tailOptions, tail());
+            cache.tailOptions = tailOptions;
+            cache.tailCategory = category;
+            cache.tailKind = kind;
+            cache.tailValid = true;
+        }
+        out.append(cache.tailText);
+    } else {
+        LogAppendPrefixTail(out, tailOptions, tail());
+    }
 }
 
 void TClassData::entry(quint32 category, quint32 kind, quint32 level, const char *format,
@@ -196,10 +238,27 @@ void TClassData::entry(quint32 category, quint32 kind, quint32 level, const char
     try {
         if (!passes(category, kind, level))
             return;
+        const quint32 opts = options();
+        {
+            // Most lines have no character above 255 and are built in Latin-1.
+            TReusedBuffer<TLogLatin1Text> buffer;
+            TLogLatin1Text &line = *buffer;
+            line.clear();
+            if (opts != 0)
+                appendPrefix(line, opts, category, kind);
+            if (!line.isWide()) {
+                if (!LogAppendMessage(line, format, args))
+                    return;
+                if (!line.isWide()) {
+                    deliverLatin1(line.view(), kind);
+                    return;
+                }
+            }
+        }
         TReusedBuffer<TLogText> buffer;
         TLogText &line = *buffer;
-        line.resize(0);
-        if (const quint32 opts = options(); opts != 0)
+        line.clear();
+        if (opts != 0)
             appendPrefix(line, opts, category, kind);
         if (!LogAppendMessage(line, format, args))
             return;
@@ -234,6 +293,42 @@ void TClassData::deliver(QStringView line, quint32 kind) noexcept {
                         havePlain = true;
                     }
                     sink->writeEntry(plain, kind);
+                }
+            } catch (...) {
+                // One failing sink does not keep the line from the others.
+            }
+        }
+    } catch (...) {
+    }
+}
+
+void TClassData::deliverLatin1(QLatin1StringView line, quint32 kind) noexcept {
+    try {
+        TReusedBuffer<TEscapedLine> escapedBuffer;
+        TReusedBuffer<TPlainLine> plainBuffer;
+        const QByteArray *escaped = nullptr;
+        const QByteArray *plain = nullptr;
+        std::lock_guard guard(m_lock);
+        for (TZvLog *sink : m_sinks) {
+            try {
+                if (sink->escape()) {
+                    if (!escaped) {
+                        QByteArray &out = *escapedBuffer;
+                        // Printable ASCII is its own UTF-8.
+                        if (LogEscapeInto(out, line) && !plain)
+                            plain = &out;
+                        escaped = &out;
+                    }
+                    sink->writeEntry(*escaped, kind);
+                } else {
+                    if (!plain) {
+                        QByteArray &out = *plainBuffer;
+                        if (!out.isEmpty())
+                            out.resize(0);
+                        LogAppendUtf8(out, line);
+                        plain = &out;
+                    }
+                    sink->writeEntry(*plain, kind);
                 }
             } catch (...) {
                 // One failing sink does not keep the line from the others.

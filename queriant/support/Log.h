@@ -99,7 +99,9 @@ private:
     friend class TZvLog;
     void addSink(TZvLog *sink);
     void removeSink(TZvLog *sink);
-    void appendPrefix(TLogText &out, quint32 options, quint32 category, quint32 kind);
+    template <typename Char>
+    void appendPrefix(TLogBuffer<Char> &out, quint32 options, quint32 category, quint32 kind);
+    void deliverLatin1(QLatin1StringView line, quint32 kind) noexcept;
     void settingsChanged();
 
     mutable std::mutex m_lock; // the sink list and delivery

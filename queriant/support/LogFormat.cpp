@@ -10,6 +10,7 @@
 #endif
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -55,19 +56,24 @@ QString bytesToText(QByteArrayView bytes) {
     return QString::fromLatin1(bytes);
 }
 
-void appendText(TLogText &out, QByteArrayView bytes) {
+template <typename Char> void appendText(TLogBuffer<Char> &out, QByteArrayView bytes) {
     // Copied as ASCII in one pass; taken back and decoded when a byte was not ASCII.
     const qsizetype start = out.size();
     out.resize(start + bytes.size());
-    char16_t *dst = out.data() + start;
-    unsigned char high = 0;
-    for (qsizetype i = 0; i < bytes.size(); ++i) {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        high |= c;
-        dst[i] = c;
+    Char *dst = out.data() + start;
+    if constexpr (std::is_same_v<Char, char>) {
+        if (LogCopyBytes<true>(dst, bytes.data(), bytes.size()))
+            return;
+    } else {
+        unsigned char high = 0;
+        for (qsizetype i = 0; i < bytes.size(); ++i) {
+            const auto c = static_cast<unsigned char>(bytes[i]);
+            high |= c;
+            dst[i] = Char(c);
+        }
+        if (high < 0x80)
+            return;
     }
-    if (high < 0x80)
-        return;
     out.resize(start);
     out.append(bytesToText(bytes));
 }
@@ -83,32 +89,32 @@ qsizetype digitsOf(char *buf, quint64 value, int base, bool upper) {
     return count;
 }
 
-void appendFill(TLogText &out, qsizetype count, char16_t c) {
+template <typename Char> void appendFill(TLogBuffer<Char> &out, qsizetype count, char c) {
     if (count <= 0)
         return;
     const qsizetype old = out.size();
     out.resize(old + count);
-    std::fill_n(out.data() + old, count, c);
+    std::fill_n(out.data() + old, count, Char(c));
 }
 
 // Appends one converted field padded to its width; sign/prefix stay in front of zero padding.
 // body is Latin-1 (numbers) or UTF-16 (text).
-template <typename Body>
-void appendField(TLogText &out, const ConversionSpec &spec, QLatin1StringView prefix,
-                 const Body &body, bool numeric) {
+template <typename Out, typename Body>
+void appendField(Out &out, const ConversionSpec &spec, QLatin1StringView prefix, const Body &body,
+                 bool numeric) {
     if (spec.width == 0 && prefix.isEmpty()) {
         out.append(body);
         return;
     }
     const qsizetype fill = spec.width - (prefix.size() + body.size());
     if (fill > 0 && !spec.leftJustify && !(numeric && spec.zeroPad))
-        appendFill(out, fill, u' ');
+        appendFill(out, fill, ' ');
     out.append(prefix);
     if (fill > 0 && !spec.leftJustify && numeric && spec.zeroPad)
-        appendFill(out, fill, u'0');
+        appendFill(out, fill, '0');
     out.append(body);
     if (fill > 0 && spec.leftJustify)
-        appendFill(out, fill, u' ');
+        appendFill(out, fill, ' ');
 }
 
 QLatin1StringView signPrefix(const ConversionSpec &spec, bool negative) {
@@ -128,7 +134,8 @@ quint64 asUnsigned(const TLogArg &arg) {
     return arg.unsignedValue();
 }
 
-bool convertInteger(TLogText &out, const ConversionSpec &spec, const TLogArg &arg) {
+template <typename Out>
+bool convertInteger(Out &out, const ConversionSpec &spec, const TLogArg &arg) {
     if (!arg.isInteger())
         return false;
     const char lower = char(spec.letter | 0x20);
@@ -173,7 +180,8 @@ bool convertInteger(TLogText &out, const ConversionSpec &spec, const TLogArg &ar
     return true;
 }
 
-bool convertDouble(TLogText &out, const ConversionSpec &spec, const TLogArg &arg) {
+template <typename Out>
+bool convertDouble(Out &out, const ConversionSpec &spec, const TLogArg &arg) {
     if (arg.kind() != TLogArg::Kind::Double)
         return false;
     const char lower = char(spec.letter | 0x20);
@@ -201,7 +209,7 @@ bool convertDouble(TLogText &out, const ConversionSpec &spec, const TLogArg &arg
     return true;
 }
 
-bool convertChar(TLogText &out, const ConversionSpec &spec, const TLogArg &arg) {
+template <typename Out> bool convertChar(Out &out, const ConversionSpec &spec, const TLogArg &arg) {
     if (arg.kind() != TLogArg::Kind::Char && !arg.isInteger())
         return false;
     const char32_t code = char32_t(arg.unsignedValue());
@@ -220,7 +228,8 @@ bool convertChar(TLogText &out, const ConversionSpec &spec, const TLogArg &arg) 
     return true;
 }
 
-bool convertString(TLogText &out, const ConversionSpec &spec, const TLogArg &arg) {
+template <typename Out>
+bool convertString(Out &out, const ConversionSpec &spec, const TLogArg &arg) {
     auto appendClipped = [&](const auto &text) {
         const qsizetype keep =
             spec.precision >= 0 ? qMin<qsizetype>(spec.precision, text.size()) : text.size();
@@ -245,7 +254,8 @@ bool convertString(TLogText &out, const ConversionSpec &spec, const TLogArg &arg
     }
 }
 
-bool convertPointer(TLogText &out, const ConversionSpec &spec, const TLogArg &arg) {
+template <typename Out>
+bool convertPointer(Out &out, const ConversionSpec &spec, const TLogArg &arg) {
     if (arg.kind() != TLogArg::Kind::Pointer && !arg.isInteger())
         return false;
     char raw[72];
@@ -254,7 +264,7 @@ bool convertPointer(TLogText &out, const ConversionSpec &spec, const TLogArg &ar
     return true;
 }
 
-bool convert(TLogText &out, const ConversionSpec &spec, const TLogArg &arg) {
+template <typename Out> bool convert(Out &out, const ConversionSpec &spec, const TLogArg &arg) {
     switch (spec.letter | 0x20) {
     case 'd':
     case 'i':
@@ -317,38 +327,82 @@ std::optional<QString> LogFormatMessage(const char *format, std::span<const TLog
     return out.toString();
 }
 
-bool LogAppendMessage(TLogText &out, const char *format, std::span<const TLogArg> args) {
+namespace {
+
+// Letters that are a conversion when they stand straight after the '%' (not a length modifier).
+constexpr std::array<bool, 256> bareConversions = [] {
+    std::array<bool, 256> letters{};
+    for (int c = 'a'; c <= 'z'; ++c)
+        letters[size_t(c)] = letters[size_t(c - 'a' + 'A')] = true;
+    for (const char c : {'h', 'l', 'L', 'q', 'j', 'z', 't', 'I'})
+        letters[size_t(c)] = false;
+    return letters;
+}();
+
+// A conversion without flags, width or precision; the common ones take a short way.
+template <typename Out> bool convertBare(Out &out, char letter, const TLogArg &arg) {
+    switch (letter | 0x20) {
+    case 's':
+        if (arg.kind() == TLogArg::Kind::Text) {
+            out.append(arg.text());
+            return true;
+        }
+        if (arg.kind() == TLogArg::Kind::Bytes) {
+            appendText(out, arg.bytes());
+            return true;
+        }
+        break;
+    case 'd':
+    case 'i':
+        if (arg.isInteger()) {
+            const bool negative = arg.isSigned() && arg.signedValue() < 0;
+            quint64 magnitude = negative ? 0 - arg.unsignedValue() : arg.unsignedValue();
+            char buf[24];
+            char *const end = buf + sizeof buf;
+            char *digit = end;
+            do {
+                *--digit = char('0' + magnitude % 10);
+                magnitude /= 10;
+            } while (magnitude != 0);
+            if (negative)
+                *--digit = '-';
+            out.append(QLatin1StringView(digit, end - digit));
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    ConversionSpec spec;
+    spec.letter = letter;
+    return convert(out, spec, arg);
+}
+
+template <typename Out>
+bool appendMessage(Out &out, const char *format, std::span<const TLogArg> args) {
     if (!format)
         return false;
     size_t next = 0;
     const char *p = format;
-    const char *literal = p;
-    auto flushLiteral = [&](const char *end) {
-        if (end > literal)
-            appendText(out, QByteArrayView(literal, end - literal));
-    };
-    while (*p) {
-        if (*p != '%') {
-            p = ::strchrnul(p, '%');
-            continue;
-        }
-        flushLiteral(p);
+    for (;;) {
+        const char *const literal = p;
+        p = ::strchrnul(p, '%');
+        if (p != literal)
+            appendText(out, QByteArrayView(literal, p - literal));
+        if (*p == 0)
+            return true;
         ++p;
         if (*p == '%') {
             out += QLatin1Char('%');
-            literal = ++p;
+            ++p;
             continue;
         }
-        // The common case: a conversion letter straight after the '%'.
-        if (((*p | 0x20) >= 'a' && (*p | 0x20) <= 'z') && *p != 'h' && *p != 'l' && *p != 'L' &&
-            *p != 'q' && *p != 'j' && *p != 'z' && *p != 't' && *p != 'I') {
+        if (bareConversions[static_cast<unsigned char>(*p)]) {
             if (next >= args.size())
                 return false;
-            ConversionSpec spec;
-            spec.letter = *p++;
-            if (!convert(out, spec, args[next++]))
+            const char letter = *p++;
+            if (!convertBare(out, letter, args[next++]))
                 return false;
-            literal = p;
             continue;
         }
         // An argument index ("%1:s") moves the argument cursor.
@@ -394,19 +448,10 @@ bool LogAppendMessage(TLogText &out, const char *format, std::span<const TLogArg
         spec.letter = *p++;
         if (!convert(out, spec, args[next++]))
             return false;
-        literal = p;
     }
-    flushLiteral(p);
-    return true;
 }
 
-QString LogCategoryLabel(quint32 category) {
-    TLogText out;
-    LogAppendCategoryLabel(out, category);
-    return out.toString();
-}
-
-void LogAppendCategoryLabel(TLogText &out, quint32 category) {
+template <typename Out> void appendCategoryLabel(Out &out, quint32 category) {
     if (category == 0x10000) {
         out.append(QLatin1StringView("CZv   "));
         return;
@@ -418,6 +463,30 @@ void LogAppendCategoryLabel(TLogText &out, quint32 category) {
     char buf[24];
     out.append(QLatin1Char('C'));
     out.append(QLatin1StringView(buf, LogDecimal(buf, category, 5)));
+}
+
+} // namespace
+
+bool LogAppendMessage(TLogText &out, const char *format, std::span<const TLogArg> args) {
+    return appendMessage(out, format, args);
+}
+
+bool LogAppendMessage(TLogLatin1Text &out, const char *format, std::span<const TLogArg> args) {
+    return appendMessage(out, format, args);
+}
+
+QString LogCategoryLabel(quint32 category) {
+    TLogText out;
+    LogAppendCategoryLabel(out, category);
+    return out.toString();
+}
+
+void LogAppendCategoryLabel(TLogText &out, quint32 category) {
+    appendCategoryLabel(out, category);
+}
+
+void LogAppendCategoryLabel(TLogLatin1Text &out, quint32 category) {
+    appendCategoryLabel(out, category);
 }
 
 QChar LogKindLetter(quint32 kind) {
@@ -443,7 +512,7 @@ qsizetype LogDecimal(char *buf, qint64 value, int minDigits) {
 
 namespace {
 
-void appendNumber(TLogText &out, qint64 value, int minDigits) {
+template <typename Out> void appendNumber(Out &out, qint64 value, int minDigits) {
     char buf[32];
     out.append(QLatin1StringView(buf, LogDecimal(buf, value, minDigits)));
 }
@@ -464,7 +533,10 @@ TLogLocaleInfo TLogLocaleInfo::fromLocale(const QLocale &locale) {
     return info;
 }
 
-void LogAppendDateToSeconds(TLogText &out, const TLogTime &t, const TLogLocaleInfo &locale) {
+namespace {
+
+template <typename Out>
+void appendDateToSeconds(Out &out, const TLogTime &t, const TLogLocaleInfo &locale) {
     appendNumber(out, t.day, 2);
     out += locale.dateSeparator;
     out += locale.monthAbbreviations[size_t(qBound(1, t.month, 12) - 1)];
@@ -479,12 +551,8 @@ void LogAppendDateToSeconds(TLogText &out, const TLogTime &t, const TLogLocaleIn
     out += locale.timeSeparator;
 }
 
-void LogAppendMilliseconds(TLogText &out, int msec) {
-    char buf[3] = {char('0' + msec / 100 % 10), char('0' + msec / 10 % 10), char('0' + msec % 10)};
-    out.append(QLatin1StringView(buf, 3));
-}
-
-void LogAppendPrefixTail(TLogText &out, quint32 options, const TLogPrefixTail &tail) {
+template <typename Out>
+void appendPrefixTail(Out &out, quint32 options, const TLogPrefixTail &tail) {
     if (options & 0x02) {
         out += QLatin1StringView(" P");
         out += tail.processIdText;
@@ -494,7 +562,7 @@ void LogAppendPrefixTail(TLogText &out, quint32 options, const TLogPrefixTail &t
         out += tail.threadIdText;
     }
     if (options & 0x08)
-        LogAppendCategoryLabel(out, tail.category);
+        appendCategoryLabel(out, tail.category);
     if (options & 0x10) {
         out += QLatin1Char(' ');
         out += LogKindLetter(tail.kind);
@@ -504,6 +572,25 @@ void LogAppendPrefixTail(TLogText &out, quint32 options, const TLogPrefixTail &t
         out += tail.sourceName;
     }
     out += QLatin1StringView("] ");
+}
+
+} // namespace
+
+void LogAppendDateToSeconds(TLogText &out, const TLogTime &time, const TLogLocaleInfo &locale) {
+    appendDateToSeconds(out, time, locale);
+}
+
+void LogAppendDateToSeconds(TLogLatin1Text &out, const TLogTime &time,
+                            const TLogLocaleInfo &locale) {
+    appendDateToSeconds(out, time, locale);
+}
+
+void LogAppendPrefixTail(TLogText &out, quint32 options, const TLogPrefixTail &tail) {
+    appendPrefixTail(out, options, tail);
+}
+
+void LogAppendPrefixTail(TLogLatin1Text &out, quint32 options, const TLogPrefixTail &tail) {
+    appendPrefixTail(out, options, tail);
 }
 
 QString LogPrefix(quint32 options, const TLogPrefixFields &fields, const TLogLocaleInfo &locale) {
@@ -587,6 +674,83 @@ void LogAppendEscaped(QByteArray &out, QStringView line) {
         out.resize(old + copied);
         i += copied;
     }
+}
+
+namespace {
+
+// The Latin-1 counterpart of copyPrintableRun; may also write bytes after the run (up to n).
+qsizetype copyPrintableBytes(char *dst, const char *src, qsizetype n) {
+    qsizetype i = 0;
+#ifdef __SSE2__
+    if (n >= 16) {
+        // Sixteen bytes at a time, the last sixteen overlapping the ones before. Compared as
+        // signed: bytes from 0x80 up fail the lower bound.
+        const __m128i below = _mm_set1_epi8(32 - 1);
+        const __m128i above = _mm_set1_epi8(126 + 1);
+        for (;; i += 16) {
+            if (i + 16 > n)
+                i = n - 16;
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
+            const __m128i printable =
+                _mm_and_si128(_mm_cmpgt_epi8(bytes, below), _mm_cmplt_epi8(bytes, above));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), bytes);
+            const unsigned mask = unsigned(_mm_movemask_epi8(printable));
+            if (mask != 0xFFFF)
+                return i + std::countr_one(mask);
+            if (i + 16 == n)
+                return n;
+        }
+    }
+#endif
+    for (; i < n && src[i] >= 32 && src[i] <= 126; ++i)
+        dst[i] = src[i];
+    return i;
+}
+
+} // namespace
+
+bool LogEscapeInto(QByteArray &out, QLatin1StringView line) {
+    const qsizetype n = line.size();
+    const char *src = line.data();
+    out.resize(n);
+    qsizetype i = copyPrintableBytes(out.data(), src, n);
+    if (i == n)
+        return true;
+    out.resize(i);
+    while (i < n) {
+        const auto c = static_cast<unsigned char>(src[i++]);
+        if (c == 169) {
+            out += "\xC2\xA9";
+        } else {
+            char buf[8];
+            const auto res = std::to_chars(buf, buf + sizeof buf, unsigned(c));
+            out += "[#";
+            out.append(buf, res.ptr - buf);
+            out += ']';
+        }
+        const qsizetype old = out.size();
+        out.resize(old + (n - i));
+        const qsizetype copied = copyPrintableBytes(out.data() + old, src + i, n - i);
+        out.resize(old + copied);
+        i += copied;
+    }
+    return false;
+}
+
+void LogAppendUtf8(QByteArray &out, QLatin1StringView line) {
+    const qsizetype start = out.size();
+    out.resize(start + 2 * line.size());
+    char *dst = out.data() + start;
+    for (const char byte : line) {
+        const auto c = static_cast<unsigned char>(byte);
+        if (c < 0x80) {
+            *dst++ = char(c);
+        } else {
+            *dst++ = char(0xC0 | (c >> 6));
+            *dst++ = char(0x80 | (c & 0x3F));
+        }
+    }
+    out.resize(dst - out.constData());
 }
 
 TLogTime LogLocalTime(qint64 seconds, int msec) {

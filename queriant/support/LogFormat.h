@@ -11,25 +11,92 @@
 
 #include <QStringView>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <array>
 #include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
+#include <type_traits>
 
-// A line under construction, in UTF-16. Appends are inline and the capacity stays when the
-// text is emptied, so a buffer reused from line to line seldom allocates.
-class TLogText {
+// Copies n bytes; with checkAscii, also tells whether they are all ASCII. The short runs a log
+// line is made of are moved as overlapping words, without a call.
+template <bool checkAscii = false>
+inline bool LogCopyBytes(char *dst, const char *src, qsizetype n) {
+    constexpr quint64 highBits = 0x8080808080808080ull;
+    if (n >= 8) {
+        quint64 high = 0;
+        quint64 word;
+        if (n > 16 && !checkAscii) {
+            std::memcpy(dst, src, size_t(n));
+            return true;
+        }
+        for (qsizetype i = 0; i + 8 < n; i += 8) {
+            std::memcpy(&word, src + i, 8);
+            high |= word;
+            std::memcpy(dst + i, &word, 8);
+        }
+        std::memcpy(&word, src + n - 8, 8);
+        high |= word;
+        std::memcpy(dst + n - 8, &word, 8);
+        return !(high & highBits);
+    }
+    if (n >= 4) {
+        quint32 head;
+        quint32 tail;
+        std::memcpy(&head, src, 4);
+        std::memcpy(&tail, src + n - 4, 4);
+        std::memcpy(dst, &head, 4);
+        std::memcpy(dst + n - 4, &tail, 4);
+        return !((head | tail) & quint32(highBits));
+    }
+    if (n > 0) {
+        dst[0] = src[0];
+        dst[n / 2] = src[n / 2];
+        dst[n - 1] = src[n - 1];
+        return !((src[0] | src[n / 2] | src[n - 1]) & 0x80);
+    }
+    return true;
+}
+
+// A line under construction: UTF-16 (TLogText), or Latin-1 (TLogLatin1Text) for the common
+// line that has no character above 255. Appends are inline and the capacity stays when the
+// text is emptied, so a buffer reused from line to line seldom allocates. A Latin-1 buffer that
+// is given a character above 255 marks itself wide: its text is then of no use, and the line
+// has to be built again in UTF-16.
+template <typename Char> class TLogBuffer {
+    static_assert(std::is_same_v<Char, char16_t> || std::is_same_v<Char, char>);
+    static constexpr bool latin1 = std::is_same_v<Char, char>;
+
 public:
-    TLogText() = default;
-    TLogText(const TLogText &) = delete;
-    TLogText &operator=(const TLogText &) = delete;
+    TLogBuffer() = default;
+    TLogBuffer(const TLogBuffer &) = delete;
+    TLogBuffer &operator=(const TLogBuffer &) = delete;
 
     qsizetype size() const { return m_size; }
-    char16_t *data() { return m_data.get(); }
-    QStringView view() const { return QStringView(m_data.get(), m_size); }
-    QString toString() const { return view().toString(); }
+    Char *data() { return m_data.get(); }
+    auto view() const {
+        if constexpr (latin1)
+            return QLatin1StringView(m_data.get(), m_size);
+        else
+            return QStringView(m_data.get(), m_size);
+    }
+    QString toString() const {
+        if constexpr (latin1)
+            return QString::fromLatin1(m_data.get(), m_size);
+        else
+            return view().toString();
+    }
+    // Only a Latin-1 buffer becomes wide; emptying it clears the mark.
+    bool isWide() const { return m_wide; }
+    void clear() {
+        m_size = 0;
+        m_wide = false;
+    }
 
     // Growing leaves the new characters undefined.
     void resize(qsizetype size) {
@@ -38,48 +105,97 @@ public:
         m_size = size;
     }
     void append(QStringView text) {
-        char16_t *dst = grow(text.size());
-        if (!text.isEmpty())
+        Char *dst = grow(text.size());
+        if (text.isEmpty())
+            return;
+        if constexpr (latin1)
+            m_wide |= !narrow(dst, text.utf16(), text.size());
+        else
             std::memcpy(dst, text.utf16(), size_t(text.size()) * sizeof(char16_t));
     }
     void append(QLatin1StringView text) {
-        char16_t *dst = grow(text.size());
+        Char *dst = grow(text.size());
         const char *src = text.data();
-        for (qsizetype i = 0; i < text.size(); ++i)
-            dst[i] = static_cast<unsigned char>(src[i]);
+        if constexpr (latin1) {
+            LogCopyBytes(dst, src, text.size());
+        } else {
+            for (qsizetype i = 0; i < text.size(); ++i)
+                dst[i] = static_cast<unsigned char>(src[i]);
+        }
     }
-    void append(QChar c) { *grow(1) = c.unicode(); }
-    void append(QLatin1Char c) { *grow(1) = c.unicode(); }
-    template <typename Text> TLogText &operator+=(const Text &text) {
+    void append(QChar c) {
+        if constexpr (latin1)
+            m_wide |= c.unicode() > 0xFF;
+        *grow(1) = Char(c.unicode());
+    }
+    void append(QLatin1Char c) { *grow(1) = Char(c.unicode()); }
+    // Another buffer's text, and its wide mark.
+    void append(const TLogBuffer &other) {
+        append(other.view());
+        m_wide |= other.m_wide;
+    }
+    template <typename Text> TLogBuffer &operator+=(const Text &text) {
         append(text);
         return *this;
     }
-    TLogText &operator+=(const QString &text) {
+    TLogBuffer &operator+=(const QString &text) {
         append(QStringView(text));
         return *this;
     }
 
 private:
-    char16_t *grow(qsizetype count) {
+    Char *grow(qsizetype count) {
         if (m_size + count > m_capacity)
             reserve(m_size + count);
-        char16_t *at = m_data.get() + m_size;
+        Char *at = m_data.get() + m_size;
         m_size += count;
         return at;
     }
     void reserve(qsizetype needed) {
         const qsizetype capacity = std::max<qsizetype>({needed, 2 * m_capacity, 256});
-        std::unique_ptr<char16_t[]> data(new char16_t[size_t(capacity)]);
+        std::unique_ptr<Char[]> data(new Char[size_t(capacity)]);
         if (m_size > 0)
-            std::memcpy(data.get(), m_data.get(), size_t(m_size) * sizeof(char16_t));
+            std::memcpy(data.get(), m_data.get(), size_t(m_size) * sizeof(Char));
         m_data = std::move(data);
         m_capacity = capacity;
     }
+    // Copies n characters as bytes; false when one of them is above 255.
+    static bool narrow(char *dst, const char16_t *src, qsizetype n) {
+#ifdef __SSE2__
+        if (n >= 8) {
+            __m128i highBits = _mm_setzero_si128();
+            // Eight characters at a time, the last eight overlapping the ones before.
+            for (qsizetype i = 0;; i += 8) {
+                if (i + 8 > n)
+                    i = n - 8;
+                const __m128i chars = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
+                highBits = _mm_or_si128(highBits, chars);
+                _mm_storel_epi64(reinterpret_cast<__m128i *>(dst + i),
+                                 _mm_packus_epi16(chars, chars));
+                if (i + 8 == n)
+                    break;
+            }
+            // A character above 255 has a bit in the high byte of its lane.
+            return _mm_movemask_epi8(
+                       _mm_cmpeq_epi8(_mm_srli_epi16(highBits, 8), _mm_setzero_si128())) == 0xFFFF;
+        }
+#endif
+        char16_t high = 0;
+        for (qsizetype i = 0; i < n; ++i) {
+            high |= src[i];
+            dst[i] = char(src[i]);
+        }
+        return high <= 0xFF;
+    }
 
-    std::unique_ptr<char16_t[]> m_data;
+    std::unique_ptr<Char[]> m_data;
     qsizetype m_size = 0;
     qsizetype m_capacity = 0;
+    bool m_wide = false;
 };
+
+using TLogText = TLogBuffer<char16_t>;
+using TLogLatin1Text = TLogBuffer<char>;
 
 // What the date in the prefix takes from the locale.
 struct TLogLocaleInfo {
@@ -100,11 +216,14 @@ struct TLogLocaleInfo {
 // Byte strings are read as UTF-8, or byte by byte when they are not valid UTF-8.
 std::optional<QString> LogFormatMessage(const char *format, std::span<const TLogArg> args);
 // The same, appended to out; false (with out holding a part of the message) when it fails.
+// A Latin-1 out that turns wide holds no usable text, but the result is the same as in UTF-16.
 bool LogAppendMessage(TLogText &out, const char *format, std::span<const TLogArg> args);
+bool LogAppendMessage(TLogLatin1Text &out, const char *format, std::span<const TLogArg> args);
 
 // "CZv   ", "CZvCom" or "C%.5d".
 QString LogCategoryLabel(quint32 category);
 void LogAppendCategoryLabel(TLogText &out, quint32 category);
+void LogAppendCategoryLabel(TLogLatin1Text &out, quint32 category);
 // 'e', 'w', 'i', 'd' by the most severe kind bit; '?' for 0 and unused values.
 QChar LogKindLetter(quint32 kind);
 
@@ -151,14 +270,28 @@ struct TLogPrefixTail {
 };
 // "dd/mmm/yy hh:nn:ss:" with the locale's names and separators.
 void LogAppendDateToSeconds(TLogText &out, const TLogTime &time, const TLogLocaleInfo &locale);
-void LogAppendMilliseconds(TLogText &out, int msec);
+void LogAppendDateToSeconds(TLogLatin1Text &out, const TLogTime &time,
+                            const TLogLocaleInfo &locale);
+template <typename Char> void LogAppendMilliseconds(TLogBuffer<Char> &out, int msec) {
+    const Char digits[3] = {Char('0' + msec / 100 % 10), Char('0' + msec / 10 % 10),
+                            Char('0' + msec % 10)};
+    const qsizetype at = out.size();
+    out.resize(at + 3);
+    std::memcpy(out.data() + at, digits, sizeof digits);
+}
 // The fields after the date, and "] ".
 void LogAppendPrefixTail(TLogText &out, quint32 options, const TLogPrefixTail &tail);
+void LogAppendPrefixTail(TLogLatin1Text &out, quint32 options, const TLogPrefixTail &tail);
 
 // Every character outside 32..126, except 169, becomes "[#n]" with n its code (a surrogate
 // pair counts as one character). The result is UTF-8: ASCII plus the copyright sign.
 QByteArray LogEscape(QStringView line);
 void LogAppendEscaped(QByteArray &out, QStringView line);
+// The same for a Latin-1 line, which replaces the content of out; true when no character
+// needed escaping, so that out is also the line's UTF-8.
+bool LogEscapeInto(QByteArray &out, QLatin1StringView line);
+// A Latin-1 line as UTF-8.
+void LogAppendUtf8(QByteArray &out, QLatin1StringView line);
 
 // The path a file sink tries after its count-th failed open: the count inserted before the
 // first '.' of the file name, or appended when the name has none. A name that would grow

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "LogFormat.h"
+#include "Log.h"
 
 #include "TestSupport.h"
 
@@ -15,6 +16,33 @@ struct FormatCase {
     std::vector<TLogArg> args;
     std::optional<QString> expected; // nullopt: the entry is dropped
 };
+
+class LineSink : public TZvLog {
+public:
+    LineSink(TClassData &holder, bool escape) : TZvLog(QStringLiteral("Lines"), holder) {
+        m_escape = escape;
+    }
+    ~LineSink() override { detach(); }
+    void write(const QByteArray &line) override { lines.append(line); }
+    QList<QByteArray> lines;
+};
+
+// A holder builds a line without characters above 255 in Latin-1 and the others in UTF-16;
+// either way its sinks get the formatted message, escaped or as UTF-8.
+void expectDelivered(const FormatCase &c) {
+    TClassData holder;
+    holder.setOptions(0);
+    LineSink escaped(holder, true);
+    LineSink plain(holder, false);
+    holder.entry(lcGeneral, lkInformation, 0, c.format, c.args);
+    if (!c.expected) {
+        EXPECT_TRUE(escaped.lines.isEmpty());
+        EXPECT_TRUE(plain.lines.isEmpty());
+        return;
+    }
+    EXPECT_EQ(escaped.lines, QList<QByteArray>{LogEscape(*c.expected)});
+    EXPECT_EQ(plain.lines, QList<QByteArray>{c.expected->toUtf8()});
+}
 
 TEST(LogFormatMessage, ConvertsLikePrintf) {
     const QString host = QStringLiteral("print01");
@@ -68,6 +96,33 @@ TEST(LogFormatMessage, ConvertsLikePrintf) {
         {"UTF-8 text in the format", "Grüße %d", {1}, QStringLiteral("Grüße 1")},
         {"arguments beyond the format are ignored", "%d", {1, 2}, "1"},
         {"no conversions", "plain text", {}, "plain text"},
+        {"Latin-1 text with width",
+         "[%-6s|%6s]",
+         {umlauts, utf8},
+         QStringLiteral("[Grüße | Grüße]")},
+        {"precision clips Latin-1 text", "%.3s|%.3s", {umlauts, utf8}, QStringLiteral("Grü|Grü")},
+        {"controls, DEL, C1 and the copyright sign",
+         "%s%c%c%c",
+         {QStringLiteral("a\tb\x7F"), QChar(0x9F), QChar(169), '\n'},
+         QStringLiteral("a\tb\x7F") + QChar(0x9F) + QChar(169) + u'\n'},
+        {"characters above 255",
+         "%s %c %s",
+         {QStringLiteral("€"), QChar(0x100), "\xE2\x82\xAC"},
+         QStringLiteral("€ Ā €")},
+        {"surrogate halves from two conversions make one character",
+         "%c%c",
+         {QChar(0xD83D), QChar(0xDE00)},
+         QString::fromUcs4(U"\U0001F600", 1)},
+        {"lone surrogate", "[%c]", {QChar(0xD800)}, QStringLiteral("[") + QChar(0xD800) + u']'},
+        {"format text that is not UTF-8 keeps its codes",
+         "caf\xE9 %d",
+         {1},
+         QStringLiteral("café 1")},
+        {"each run of format text is decoded on its own",
+         "\xE9%%\xC3\xA9",
+         {},
+         QStringLiteral("é%é")},
+        {"format text beyond Latin-1", "€ %d", {1}, QStringLiteral("€ 1")},
         {"string for an integer", "%d", {host}, std::nullopt},
         {"integer for a string", "%s", {5}, std::nullopt},
         {"integer for a float", "%f", {5}, std::nullopt},
@@ -81,6 +136,7 @@ TEST(LogFormatMessage, ConvertsLikePrintf) {
     for (const FormatCase &c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(LogFormatMessage(c.format, c.args), c.expected);
+        expectDelivered(c);
     }
     EXPECT_EQ(LogFormatMessage(nullptr, {}), std::nullopt);
 }

@@ -142,6 +142,106 @@ TEST(LogHolder, DatePrefixUsesTheCurrentTime) {
     EXPECT_EQ(m.captured(3).toInt(), now.date().year() % 100);
 }
 
+TEST(LogHolder, PrefixTextInAndBeyondLatin1) {
+    struct Case {
+        QString sourceName;
+        QString month;
+        QString dateSeparator;
+        QString timeSeparator;
+    };
+    const std::vector<Case> cases = {
+        {QStringLiteral("Queriant.exe"), QStringLiteral("Mär"), QStringLiteral("."), ":"},
+        {QStringLiteral("Klient©"), QStringLiteral("Aug"), QStringLiteral("/"),
+         QStringLiteral("·")},
+        {QStringLiteral("Клиент"), QStringLiteral("Aug"), QStringLiteral("/"), ":"},
+        {QStringLiteral("Queriant.exe"), QStringLiteral("сен"), QStringLiteral("/"), ":"},
+        {QStringLiteral("Queriant.exe"), QStringLiteral("8月"), QStringLiteral("年"), ":"},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.sourceName.toStdString() + " " + c.month.toStdString());
+        TClassData holder;
+        holder.setOptions(0x21);
+        holder.setSourceName(c.sourceName);
+        TLogLocaleInfo info;
+        info.monthAbbreviations.fill(c.month);
+        info.dateSeparator = c.dateSeparator;
+        info.timeSeparator = c.timeSeparator;
+        holder.setLocaleInfo(info);
+        CaptureLog escaped(holder);
+        CaptureLog raw(holder, false);
+        entry(holder, 1, 4, 0, "%s|%s", "x", QStringLiteral("é"));
+        // The line as the UTF-16 formatter and escaping build it, with the time it shows.
+        auto pattern = [&](auto encode) {
+            const QString esc = QStringLiteral("(\\d\\d)");
+            const auto text = [&](const QString &t) {
+                return QRegularExpression::escape(QString::fromUtf8(encode(t)));
+            };
+            return QRegularExpression(
+                "^\\[" + esc + text(c.dateSeparator + c.month + c.dateSeparator) + esc + " " + esc +
+                text(c.timeSeparator) + esc + text(c.timeSeparator) + esc + text(c.timeSeparator) +
+                "\\d\\d\\d" + text(" " + c.sourceName + "] x|é") + "$");
+        };
+        const auto escape = [](const QString &t) { return LogEscape(t); };
+        const auto utf8 = [](const QString &t) { return t.toUtf8(); };
+        ASSERT_EQ(escaped.lines.size(), 1);
+        ASSERT_EQ(raw.lines.size(), 1);
+        EXPECT_TRUE(pattern(escape).match(QString::fromUtf8(escaped.lines[0])).hasMatch())
+            << escaped.lines[0].toStdString();
+        EXPECT_TRUE(pattern(utf8).match(QString::fromUtf8(raw.lines[0])).hasMatch())
+            << raw.lines[0].toStdString();
+    }
+}
+
+TEST(LogHolder, PrefixFollowsSettingChangesBetweenEntries) {
+    TClassData holder;
+    holder.setOptions(0x38);
+    holder.setSourceName(QStringLiteral("A"));
+    CaptureLog capture(holder);
+    entry(holder, 1, 4, 0, "1");
+    holder.setSourceName(QStringLiteral("B"));
+    entry(holder, 1, 4, 0, "2");
+    holder.setOptions(0x18);
+    entry(holder, 1, 4, 0, "3");
+    holder.setSourceName(QStringLiteral("Ā"));
+    holder.setOptions(0x20);
+    entry(holder, 1, 4, 0, "4");
+    const QList<QByteArray> expected = {"[C00001 i A] 1", "[C00001 i B] 2", "[C00001 i] 3",
+                                        "[ [#256]] 4"};
+    EXPECT_EQ(capture.lines, expected);
+}
+
+// Logs to another holder while it takes a line, as a sink may through the process holder.
+class LoggingLog : public TZvLog {
+public:
+    LoggingLog(TClassData &holder, TClassData &other)
+        : TZvLog(QStringLiteral("Logging"), holder), m_other(other) {}
+    ~LoggingLog() override { detach(); }
+    void write(const QByteArray &line) override {
+        lines.append(line);
+        entry(m_other, 1, 4, 0, "nested %s", QStringLiteral("entr\u00E9e"));
+    }
+    QList<QByteArray> lines;
+
+private:
+    TClassData &m_other;
+};
+
+TEST(LogHolder, EntryFromInsideASinkLeavesTheOuterLineWhole) {
+    TClassData outer;
+    TClassData inner;
+    outer.setOptions(0);
+    inner.setOptions(0);
+    LoggingLog logging(outer, inner);
+    CaptureLog escaped(outer);
+    CaptureLog raw(outer, false);
+    CaptureLog nested(inner);
+    entry(outer, 1, 4, 0, "outer %s", QStringLiteral("caf\u00E9"));
+    EXPECT_EQ(logging.lines, QList<QByteArray>{"outer caf[#233]"});
+    EXPECT_EQ(escaped.lines, QList<QByteArray>{"outer caf[#233]"});
+    EXPECT_EQ(raw.lines, QList<QByteArray>{"outer caf\xC3\xA9"});
+    EXPECT_EQ(nested.lines, QList<QByteArray>{"nested entr[#233]e"});
+}
+
 TEST(LogEntryPoints, UseTheProcessHolder) {
     TClassData &holder = TClassData::instance();
     const quint32 oldOptions = holder.options();
