@@ -10,7 +10,9 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
 #include <climits>
@@ -164,8 +166,10 @@ void TProtocolSocket::OpenConnection() {
             result = error == 0 ? 0 : -1;
             errno = error;
         }
-        if (result == 0)
+        if (result == 0) {
+            ApplyTimeOut();
             return;
+        }
         lastError = systemError(errno);
         Close();
     }
@@ -177,10 +181,52 @@ QString TProtocolSocket::UnavailableMessage() const {
            CrLf + ConnectionInfo();
 }
 
+// With a positive TimeOut the socket itself blocks for at most that long in every send and
+// receive, so an exchange needs no poll before each read; poll is the fallback when the
+// time-outs cannot be set and for a TimeOut of zero (no waiting at all).
+void TProtocolSocket::ApplyTimeOut() {
+    m_appliedTimeOut = TimeOut;
+    const int milliseconds = WaitMilliseconds();
+    int nonBlocking = 1;
+    if (milliseconds > 0) {
+        const timeval limit{milliseconds / 1000, (milliseconds % 1000) * 1000};
+        nonBlocking = setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0 ||
+                      setsockopt(m_fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0;
+    }
+    if (::ioctl(m_fd, FIONBIO, &nonBlocking) != 0)
+        nonBlocking = 1;
+    m_blocking = nonBlocking == 0;
+}
+
+// Waits up to TimeOut for data and reads what has come: the byte count, 0 when the peer
+// closed the connection, -1 with errno EAGAIN when the wait ran out.
+ssize_t TProtocolSocket::Receive(char *buffer, std::size_t size) {
+    if (TimeOut != m_appliedTimeOut)
+        ApplyTimeOut();
+    for (;;) {
+        if (!m_blocking && !WaitFor(POLLIN)) {
+            errno = EAGAIN;
+            return -1;
+        }
+        const ssize_t n = ::recv(m_fd, buffer, size, 0);
+        if (n >= 0)
+            return n;
+        if (errno == EINTR)
+            continue;
+        if (errno == EWOULDBLOCK)
+            errno = EAGAIN;
+        if (!m_blocking && errno == EAGAIN)
+            continue;
+        return -1;
+    }
+}
+
 // A failed send means the peer is gone; it is reported like a connection lost in the header.
 void TProtocolSocket::SendAll(const QByteArray &message) {
     if (m_fd < 0)
         throw EProtocolError(UnavailableMessage());
+    if (TimeOut != m_appliedTimeOut)
+        ApplyTimeOut();
     qsizetype sent = 0;
     while (sent < message.size()) {
         const ssize_t n = ::send(m_fd, message.constData() + sent,
@@ -191,38 +237,36 @@ void TProtocolSocket::SendAll(const QByteArray &message) {
         }
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && WaitFor(POLLOUT))
+        if (n < 0 && !m_blocking && (errno == EAGAIN || errno == EWOULDBLOCK) && WaitFor(POLLOUT))
             continue;
         Close();
         throw EProtocolError(UnavailableMessage());
     }
 }
 
+// The body is read straight into the receive buffer in pieces of at most ChunkSize bytes;
+// bytes beyond the message that came with the last piece are dropped.
 QByteArray TProtocolSocket::SendReceive(const QByteArray &message) {
     LogInfo("Sending Packet: %D", message.size());
     SendAll(message);
     ReceiveBuffer.clear();
+    ReceiveBuffer.reserve(4 * ChunkSize);
     const int size = ReadHeader();
+    if (size > ReceiveBuffer.capacity() - ChunkSize)
+        ReceiveBuffer.reserve(size + ChunkSize);
     while (ReceiveBuffer.size() < size) {
-        if (!WaitFor(POLLIN))
-            throw EProtocolError(QStringLiteral("Connection timed out. Data is incomplete"));
-        char chunk[ChunkSize];
-        bool closed = false;
-        while (ReceiveBuffer.size() < size) {
-            const ssize_t n = ::recv(m_fd, chunk, ChunkSize, MSG_DONTWAIT);
-            if (n > 0) {
-                ReceiveBuffer.append(chunk, n);
-                continue;
-            }
-            if (n < 0 && errno == EINTR)
-                continue;
-            closed = n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK);
-            break;
-        }
-        if (closed && ReceiveBuffer.size() < size)
+        const qsizetype held = ReceiveBuffer.size();
+        ReceiveBuffer.resize(held + ChunkSize);
+        const ssize_t n = Receive(ReceiveBuffer.data() + held, ChunkSize);
+        ReceiveBuffer.resize(held + (n > 0 ? n : 0));
+        if (n <= 0)
             throw EProtocolError(QStringLiteral("Connection timed out. Data is incomplete"));
     }
-    QByteArray response = size > 0 ? ReceiveBuffer.left(size) : QByteArray();
+    QByteArray response;
+    if (size > 0) {
+        ReceiveBuffer.truncate(size);
+        response.swap(ReceiveBuffer);
+    }
     ReceiveBuffer.clear();
     LogInfo("Received Packet Length: %D", response.size());
     return response;
@@ -230,7 +274,15 @@ QByteArray TProtocolSocket::SendReceive(const QByteArray &message) {
 
 int TProtocolSocket::ReadHeader() {
     while (ReceiveBuffer.size() < HeaderSize) {
-        if (m_fd < 0 || !WaitFor(POLLIN)) {
+        const qsizetype held = ReceiveBuffer.size();
+        ssize_t n = -1;
+        errno = EAGAIN;
+        if (m_fd >= 0) {
+            ReceiveBuffer.resize(HeaderSize);
+            n = Receive(ReceiveBuffer.data() + held, static_cast<std::size_t>(HeaderSize - held));
+            ReceiveBuffer.resize(held + (n > 0 ? n : 0));
+        }
+        if (n < 0 && errno == EAGAIN) {
             if (!ReceiveBuffer.isEmpty())
                 throw EProtocolError(
                     QStringLiteral("Connection timed out. Header Data is incomplete") + CrLf +
@@ -239,18 +291,10 @@ int TProtocolSocket::ReadHeader() {
                                  QStringLiteral("Failed to connect to the popup server: ") + CrLf +
                                  ConnectionInfo());
         }
-        QByteArray part(HeaderSize - ReceiveBuffer.size(), Qt::Uninitialized);
-        ssize_t n;
-        do {
-            n = ::recv(m_fd, part.data(), static_cast<std::size_t>(part.size()), MSG_DONTWAIT);
-        } while (n < 0 && errno == EINTR);
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            continue;
         if (n <= 0) {
             Close();
             throw EProtocolError(UnavailableMessage());
         }
-        ReceiveBuffer.append(part.constData(), n);
     }
     if (!OnProcessHeader)
         throw EProtocolError(QStringLiteral("Error. OnProcessHeader event must be handled"));

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Framed request/response client over one blocking TCP connection: connect with retries and
 // address fallback, send a message, read a fixed header, let the owner decode the length, read
-// the rest. Every wait is bounded by TimeOut seconds.
+// the rest. Every wait is bounded by TimeOut seconds: by the socket's own send and receive
+// time-outs once connected, so that an exchange costs one blocking call per direction.
 #pragma once
 
 #include "ZvError.h"
@@ -9,7 +10,10 @@
 #include <QByteArray>
 #include <QString>
 
+#include <cstddef>
 #include <functional>
+
+#include <sys/types.h>
 
 class EProtocolError : public zv::ZvError {
 public:
@@ -58,8 +62,13 @@ private:
     void OpenConnection();
     int WaitMilliseconds() const;
     bool WaitFor(short events);
+    void ApplyTimeOut();
+    ssize_t Receive(char *buffer, std::size_t size);
     void SendAll(const QByteArray &message);
     QString UnavailableMessage() const;
 
     int m_fd = -1;
+    // The TimeOut the socket's time-outs were last set for, and whether it blocks with them.
+    int m_appliedTimeOut = 0;
+    bool m_blocking = false;
 };
