@@ -4,6 +4,8 @@
 
 #include <openssl/evp.h>
 
+#include <cmath>
+
 using namespace popup;
 
 namespace {
@@ -373,6 +375,67 @@ TEST(PopupParsers, DescriptorTable) {
     EXPECT_TRUE(CodesetShowsArabic("ISO-8859-6"));
     EXPECT_FALSE(CodesetShowsArabic("ISO-8859-1"));
     EXPECT_FALSE(CodesetShowsArabic("ANSI_X3.4-1968"));
+}
+
+// Bounds in every form a server might write them read as the locale's own number parser reads
+// them once "." has become the locale's decimal point, whichever way the client takes to get there.
+TEST(PopupParsers, BoundsReadAsTheLocaleReadsThem) {
+    QLocale rejectTrailingZeroes(QLocale::English, QLocale::UnitedStates);
+    rejectTrailingZeroes.setNumberOptions(QLocale::RejectTrailingZeroesAfterDot);
+    const QLocale locales[] = {QLocale::c(),
+                               QLocale(QLocale::German, QLocale::Germany),
+                               QLocale(QLocale::French, QLocale::Switzerland),
+                               QLocale(QLocale::Arabic, QLocale::Egypt),
+                               QLocale(QLocale::Persian, QLocale::Iran),
+                               rejectTrailingZeroes,
+                               QLocale::system()};
+    const char *const texts[] = {"0",
+                                 "40",
+                                 "1000.5",
+                                 "0.25",
+                                 "-3.75",
+                                 "-0",
+                                 "007",
+                                 "1.50",
+                                 "12.",
+                                 ".5",
+                                 "1e3",
+                                 " 1.5",
+                                 "1,5",
+                                 "1.000.5",
+                                 "--1",
+                                 "abc",
+                                 "",
+                                 "+2",
+                                 "123456789012345678901234567890.5",
+                                 "1234567890123456789012345678901234"};
+    for (const QLocale &locale : locales) {
+        for (const char *text : texts) {
+            SCOPED_TRACE(locale.name().toStdString() + " " + text);
+            QString localised = QString::fromLatin1(text);
+            localised.replace(QLatin1Char('.'), locale.decimalPoint());
+            QLocale strict = locale;
+            strict.setNumberOptions(locale.numberOptions() | QLocale::RejectGroupSeparator);
+            bool ok = false;
+            const double expected = strict.toDouble(localised, &ok);
+
+            TDescriptorContext context;
+            context.Locale = locale;
+            TQuestionDescriptor q;
+            const QStringList descriptor =
+                toFields({"Q1", "P", "D", "float", "20", text, "0", "0", "", "", "0", "C"});
+            const QString error = errorOf([&] { ParseDescriptor(descriptor, context, q); });
+            if (ok) {
+                EXPECT_EQ(error, QStringLiteral("(no error)"));
+                EXPECT_EQ(q.ValidateMax, expected);
+                EXPECT_EQ(std::signbit(q.ValidateMax), std::signbit(expected));
+            } else {
+                EXPECT_EQ(
+                    error,
+                    QStringLiteral("'%1' is not a valid floating point value").arg(localised));
+            }
+        }
+    }
 }
 
 TEST(PopupParsers, LookupVerbs) {
