@@ -10,25 +10,44 @@
 
 namespace {
 
+// Ciphers are fetched by name once per process: handing OpenSSL its built-in cipher objects
+// makes it look the implementation up again for every new context, once per message.
+const EVP_CIPHER *fetched(const char *name, const EVP_CIPHER *(*builtIn)()) {
+    EVP_CIPHER *cipher = EVP_CIPHER_fetch(nullptr, name, nullptr);
+    return cipher ? cipher : builtIn();
+}
+
 const EVP_CIPHER *cbcCipher(int keyBytes) {
     switch (keyBytes) {
-    case 16:
-        return EVP_aes_128_cbc();
-    case 24:
-        return EVP_aes_192_cbc();
-    default:
-        return EVP_aes_256_cbc();
+    case 16: {
+        static const EVP_CIPHER *const aes128 = fetched("AES-128-CBC", EVP_aes_128_cbc);
+        return aes128;
+    }
+    case 24: {
+        static const EVP_CIPHER *const aes192 = fetched("AES-192-CBC", EVP_aes_192_cbc);
+        return aes192;
+    }
+    default: {
+        static const EVP_CIPHER *const aes256 = fetched("AES-256-CBC", EVP_aes_256_cbc);
+        return aes256;
+    }
     }
 }
 
 const EVP_CIPHER *ecbCipher(int keyBytes) {
     switch (keyBytes) {
-    case 16:
-        return EVP_aes_128_ecb();
-    case 24:
-        return EVP_aes_192_ecb();
-    default:
-        return EVP_aes_256_ecb();
+    case 16: {
+        static const EVP_CIPHER *const aes128 = fetched("AES-128-ECB", EVP_aes_128_ecb);
+        return aes128;
+    }
+    case 24: {
+        static const EVP_CIPHER *const aes192 = fetched("AES-192-ECB", EVP_aes_192_ecb);
+        return aes192;
+    }
+    default: {
+        static const EVP_CIPHER *const aes256 = fetched("AES-256-ECB", EVP_aes_256_ecb);
+        return aes256;
+    }
     }
 }
 
