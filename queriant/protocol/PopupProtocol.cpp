@@ -40,7 +40,8 @@ void TPopupProtocol::SetProtocolVersion(int version) {
 }
 
 QByteArray TPopupProtocol::MakePacket(const QString &request) const {
-    LogInfo("Making %S Packet", request.section(QChar(popup::Separator), 0, 0));
+    LogInfo("Making %S Packet",
+            QStringView(request).left(request.indexOf(QChar(popup::Separator))));
     return popup::MakePacket(HeaderPrefix, request, EncryptionOn ? &SessionKey : nullptr);
 }
 

@@ -346,10 +346,10 @@ void power(TZvWideWord &base, const TZvWideWord &exponent, const TZvWideWord &mo
     const Limb mInv = static_cast<Limb>(0) - inverse;
 
     toMontgomery(b, m, n);
-    r.limb[0] = 1;
-    toMontgomery(r, m, n);
+    // The top exponent bit turns 1 into the base: start there rather than convert 1 as well.
+    r = b;
     Number scratch;
-    for (int bit = exponent.BitCount() - 1; bit >= 0; --bit) {
+    for (int bit = exponent.BitCount() - 2; bit >= 0; --bit) {
         multiply(r, r, m, mInv, n, scratch);
         if (exponent.TestBit(bit))
             multiply(scratch, b, m, mInv, n, r);
