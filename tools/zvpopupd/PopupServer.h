@@ -64,7 +64,6 @@ private:
     EVP_PKEY *m_key = nullptr;
     BIGNUM *m_n = nullptr;
     BIGNUM *m_e = nullptr;
-    BIGNUM *m_d = nullptr;
     int m_listen = -1;
     std::atomic<int> m_nextSqlTransaction{500};
 };
