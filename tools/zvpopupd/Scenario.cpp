@@ -67,6 +67,7 @@ Scenario Scenario::load(const QString &path, QString &error) {
         return s;
     }
     s.root = doc.object();
+    s.renderDescriptors();
     return s;
 }
 
@@ -104,22 +105,36 @@ QStringList Scenario::initNewJob(const QStringList &request, QString &queueKey) 
 }
 
 QStringList Scenario::descriptor(const QString &queueKey, int index) const {
-    const QJsonArray list = queue(queueKey).value(QStringLiteral("descriptors")).toArray();
-    if (index < 0 || index >= list.size())
-        return {};
-    const QJsonObject d = list[index].toObject();
-    if (d.contains(QStringLiteral("raw")))
-        return strings(d.value(QStringLiteral("raw")));
-    const auto field = [&](const char *key, const char *fallback) {
-        const QJsonValue v = d.value(QLatin1String(key));
-        return v.isUndefined() ? QString::fromLatin1(fallback) : text(v);
-    };
-    return {field("name", ""),        field("prompt", ""),
-            field("description", ""), field("type", "string"),
-            field("maxLength", "0"),  field("max", "0"),
-            field("min", "0"),        field("mandatory", "0"),
-            field("default", ""),     strings(d.value(QStringLiteral("list"))).join(CrLf),
-            field("options", "0"),    field("category", "")};
+    for (const auto &[name, answers] : m_descriptors) {
+        if (name.compare(queueKey, Qt::CaseInsensitive) == 0)
+            return index < 0 || index >= answers.size() ? QStringList() : answers[index];
+    }
+    return {};
+}
+
+void Scenario::renderDescriptors() {
+    const QJsonObject queues = root.value(QStringLiteral("queues")).toObject();
+    for (auto it = queues.begin(); it != queues.end(); ++it) {
+        QList<QStringList> answers;
+        for (const QJsonValue &v :
+             it.value().toObject().value(QStringLiteral("descriptors")).toArray()) {
+            const QJsonObject d = v.toObject();
+            if (d.contains(QStringLiteral("raw"))) {
+                answers.append(strings(d.value(QStringLiteral("raw"))));
+                continue;
+            }
+            const auto field = [&](const char *key, const char *fallback) {
+                const QJsonValue value = d.value(QLatin1String(key));
+                return value.isUndefined() ? QString::fromLatin1(fallback) : text(value);
+            };
+            answers.append({field("name", ""), field("prompt", ""), field("description", ""),
+                            field("type", "string"), field("maxLength", "0"), field("max", "0"),
+                            field("min", "0"), field("mandatory", "0"), field("default", ""),
+                            strings(d.value(QStringLiteral("list"))).join(CrLf),
+                            field("options", "0"), field("category", "")});
+        }
+        m_descriptors.append({it.key(), answers});
+    }
 }
 
 // Request: statement name, first line, second line, parameter values.

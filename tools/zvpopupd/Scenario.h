@@ -4,8 +4,11 @@
 #pragma once
 
 #include <QJsonObject>
+#include <QList>
 #include <QString>
 #include <QStringList>
+
+#include <utility>
 
 struct Scenario {
     QJsonObject root;
@@ -27,4 +30,9 @@ struct Scenario {
 private:
     QJsonObject queue(const QString &name) const;
     QString description(const QString &category, const QString &code) const;
+    void renderDescriptors();
+
+    // Every queue's descriptor answers, rendered once at load: the scenario does not change
+    // while the server runs, and rendering numbers is most of the work of an answer.
+    QList<std::pair<QString, QList<QStringList>>> m_descriptors;
 };
