@@ -17,6 +17,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <map>
 #include <thread>
@@ -29,19 +30,6 @@ constexpr char Separator = '\x0c';
 // The fixed mask every peer XORs into the session key (docs/protocol.md).
 constexpr unsigned char KeyMask[16] = {0xA7, 0x1E, 0x5C, 0x93, 0x02, 0xF8, 0x6B, 0xD4,
                                        0x39, 0xC0, 0x85, 0x2E, 0x71, 0x4A, 0xE6, 0xBD};
-
-bool readExactly(int fd, char *buffer, int count) {
-    int done = 0;
-    while (done < count) {
-        const ssize_t n = ::recv(fd, buffer + done, static_cast<size_t>(count - done), 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        done += static_cast<int>(n);
-    }
-    return true;
-}
 
 bool writeAll(int fd, const char *data, qsizetype size) {
     qsizetype done = 0;
@@ -85,6 +73,22 @@ EVP_CIPHER_CTX *sessionCipher(const unsigned char key[16], bool encrypt) {
     return nullptr;
 }
 
+// A field as UTF-8 followed by the separator; ASCII text, the usual case, is copied as it is.
+void appendUtf8(QByteArray &out, const QString &field) {
+    const bool ascii =
+        std::all_of(field.begin(), field.end(), [](QChar ch) { return ch.unicode() < 0x80; });
+    if (ascii) {
+        const qsizetype at = out.size();
+        out.resize(at + field.size());
+        char *to = out.data() + at;
+        for (QChar ch : field)
+            *to++ = static_cast<char>(ch.unicode());
+    } else {
+        out += field.toUtf8();
+    }
+    out += Separator;
+}
+
 QString describe(const QString &verb, const QStringList &request) {
     QStringList shown = request;
     if (verb == QLatin1String("VERIFYLASTANSWERS") && shown.size() > 7)
@@ -105,6 +109,10 @@ struct PopupServer::Connection {
     QString queue;
     int nextDescriptor = 0;
     std::map<int, QStringList> sqlRows;
+    // Bytes received and not yet taken. The client never sends ahead, so one receive usually
+    // brings a whole request, header and body.
+    QByteArray inbox;
+    qsizetype inboxAt = 0;
 
     Connection() = default;
     Connection(const Connection &) = delete;
@@ -114,6 +122,25 @@ struct PopupServer::Connection {
         EVP_CIPHER_CTX_free(decrypt);
         encrypt = sessionCipher(aesKey, true);
         decrypt = sessionCipher(aesKey, false);
+    }
+    bool take(char *out, qsizetype count) {
+        while (inbox.size() - inboxAt < count) {
+            inbox.remove(0, inboxAt);
+            inboxAt = 0;
+            const qsizetype held = inbox.size();
+            const qsizetype room = std::max<qsizetype>(count - held, 4096);
+            inbox.resize(held + room);
+            ssize_t n;
+            do {
+                n = ::recv(fd, inbox.data() + held, static_cast<size_t>(room), 0);
+            } while (n < 0 && errno == EINTR);
+            inbox.resize(held + std::max<ssize_t>(n, 0));
+            if (n <= 0)
+                return false;
+        }
+        std::memcpy(out, inbox.constData() + inboxAt, static_cast<size_t>(count));
+        inboxAt += count;
+        return true;
     }
     ~Connection() {
         EVP_CIPHER_CTX_free(encrypt);
@@ -233,7 +260,7 @@ void PopupServer::serve(int fd) {
 
 bool PopupServer::readMessage(Connection &c, QByteArray &message) {
     message = QByteArray(HeaderLength, '\0');
-    if (!readExactly(c.fd, message.data(), HeaderLength))
+    if (!c.take(message.data(), HeaderLength))
         return false;
     if (!message.startsWith("ZVPOPUP")) {
         logLine(QStringLiteral("bad identifier, closing"));
@@ -246,7 +273,7 @@ bool PopupServer::readMessage(Connection &c, QByteArray &message) {
         return false;
     }
     message.resize(length);
-    if (!readExactly(c.fd, message.data() + HeaderLength, length - HeaderLength))
+    if (!c.take(message.data() + HeaderLength, length - HeaderLength))
         return false;
     if (c.encrypted) {
         const bool decrypted =
@@ -344,29 +371,40 @@ QStringList PopupServer::answer(Connection &c, const QString &verb, const QStrin
     return {QStringLiteral("unknown verb")};
 }
 
-QByteArray PopupServer::frame(Connection &c, const QByteArray &body, bool lowerCaseId) {
-    QByteArray payload = body;
+// Header, body and padding in one buffer; the body is then ciphered in place.
+QByteArray PopupServer::frame(Connection &c, const QString &verb, const QStringList &values,
+                              bool lowerCaseId) {
+    qsizetype longest = verb.size() + 1;
+    for (const QString &v : values)
+        longest += 3 * v.size() + 1;
+    QByteArray message;
+    message.reserve(HeaderLength + 8 + longest + 16);
+    message += lowerCaseId ? "zvpopup" : "ZVPOPUP";
+    message += QByteArray::number(m_scenario.version());
+    message += Separator;
+    const qsizetype lengthAt = message.size();
+    message += "000000";
+    message += Separator;
+    const qsizetype bodyAt = message.size();
+    appendUtf8(message, verb);
+    for (const QString &v : values)
+        appendUtf8(message, v);
     if (c.encrypted) {
-        const int pad = 16 - static_cast<int>(payload.size() % 16);
-        payload.append(pad, static_cast<char>(pad));
-        aesCbc(c.encrypt, payload.data(), payload.size());
+        const int pad = 16 - static_cast<int>((message.size() - bodyAt) % 16);
+        message.append(pad, static_cast<char>(pad));
+        aesCbc(c.encrypt, message.data() + bodyAt, message.size() - bodyAt);
     }
-    const QByteArray identifier = lowerCaseId ? "zvpopup" : "ZVPOPUP";
-    const QByteArray length =
-        QByteArray::number(HeaderLength + payload.size()).rightJustified(6, '0');
-    return identifier + QByteArray::number(m_scenario.version()) + Separator + length + Separator +
-           payload;
+    message.replace(
+        lengthAt, 6,
+        QByteArray::number(HeaderLength + message.size() - bodyAt).rightJustified(6, '0'));
+    return message;
 }
 
 void PopupServer::send(Connection &c, const QString &verb, const QStringList &values) {
-    QByteArray body = verb.toUtf8() + Separator;
-    for (const QString &v : values)
-        body += v.toUtf8() + Separator;
-
     const bool faulty = m_fault.kind != Fault::None && c.requests >= m_fault.fromRequest &&
                         (m_fault.verb.isEmpty() || m_fault.verb == verb);
     const Fault fault = faulty ? m_fault.kind : Fault::None;
-    QByteArray message = frame(c, body, fault == Fault::LowerCaseId);
+    QByteArray message = frame(c, verb, values, fault == Fault::LowerCaseId);
     if (faulty)
         logLine(QStringLiteral("injecting fault into the answer to ") + verb);
     switch (fault) {

@@ -53,7 +53,8 @@ private:
     bool readMessage(Connection &c, QByteArray &message);
     QStringList answer(Connection &c, const QString &verb, const QStringList &request);
     void send(Connection &c, const QString &verb, const QStringList &values);
-    QByteArray frame(Connection &c, const QByteArray &body, bool lowerCaseId);
+    QByteArray frame(Connection &c, const QString &verb, const QStringList &values,
+                     bool lowerCaseId);
     bool acceptSessionKey(Connection &c, const QString &hex);
     void logLine(const QString &line);
 
