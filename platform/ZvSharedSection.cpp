@@ -19,6 +19,15 @@ bool hasPrefix(const QString &name, QLatin1StringView prefix) {
     return name.startsWith(prefix, Qt::CaseInsensitive);
 }
 
+// Tests and side-by-side installations keep their Global\ and Local\ objects apart from the
+// real ones with ZORVANT_OBJECT_NAMESPACE.
+QString objectNamespace() {
+    const QString over = qEnvironmentVariable("ZORVANT_OBJECT_NAMESPACE");
+    if (over.isEmpty() || over.contains(QLatin1Char('/')))
+        return QStringLiteral("zorvant");
+    return over;
+}
+
 // Closes the descriptor on every path out of a scope.
 class Fd {
 public:
@@ -41,10 +50,10 @@ QByteArray posixObjectName(const QString &name) {
     QString rest = name;
     QString prefix;
     if (hasPrefix(name, kGlobal)) {
-        prefix = QStringLiteral("zorvant.");
+        prefix = objectNamespace() + QLatin1Char('.');
         rest = name.mid(kGlobal.size());
     } else if (hasPrefix(name, kLocal)) {
-        prefix = QStringLiteral("zorvant.%1.").arg(::getuid());
+        prefix = QStringLiteral("%1.%2.").arg(objectNamespace()).arg(::getuid());
         rest = name.mid(kLocal.size());
     } else if (name.startsWith(QLatin1Char('/'))) {
         rest = name.mid(1);

@@ -19,7 +19,8 @@ constexpr qsizetype kSectionSize = 16384;
 // The POSIX object name for a section or event name: "Global\X" -> "/zorvant.X",
 // "Local\X" -> "/zorvant.<uid>.X", "/X" stays, any other "N" -> "/N"; a backslash or slash
 // after the leading one becomes '.'. A result that would start with "sem." (the namespace
-// of named semaphores) gets a leading '_'.
+// of named semaphores) gets a leading '_'. ZORVANT_OBJECT_NAMESPACE, when set, takes the
+// place of "zorvant".
 QByteArray posixObjectName(const QString &name);
 
 // The default mode a name's objects are created with: 0660 for "Global\" names (shared by

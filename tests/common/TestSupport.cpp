@@ -11,7 +11,9 @@
 #include <iomanip>
 #include <unistd.h>
 
-void PrintTo(const QString &s, std::ostream *os) { *os << '"' << s.toStdString() << '"'; }
+void PrintTo(const QString &s, std::ostream *os) {
+    *os << '"' << s.toStdString() << '"';
+}
 
 void PrintTo(const QByteArray &b, std::ostream *os) {
     *os << "QByteArray(" << b.size() << ") \"";
@@ -52,11 +54,17 @@ Sandbox::Sandbox() {
     set("XDG_DATA_HOME", path(QStringLiteral("data")));
     set("HOME", path(QStringLiteral("home")));
     QDir().mkpath(path(QStringLiteral("home")));
+    // Fixed names such as the prior-jobs section must not meet the user's own objects or
+    // another test's.
+    static std::atomic<int> sandboxes{0};
+    set("ZORVANT_OBJECT_NAMESPACE", QStringLiteral("zvtest.%1.%2").arg(getpid()).arg(++sandboxes));
 }
 
 Sandbox::~Sandbox() = default;
 
-QString Sandbox::path(const QString &relative) const { return m_dir.filePath(relative); }
+QString Sandbox::path(const QString &relative) const {
+    return m_dir.filePath(relative);
+}
 
 QString Sandbox::writeFile(const QString &relative, const QByteArray &content) const {
     const QString p = path(relative);

@@ -63,6 +63,15 @@ INSTANTIATE_TEST_SUITE_P(
         NameCase{"NeverSemaphoreNamespaceFromSlash", QStringLiteral("/sem.x"), "/_sem.x"}),
     [](const auto &info) { return std::string(info.param.name); });
 
+TEST(SectionNameNamespace, ReplacesTheProductWordOfGlobalAndLocalNames) {
+    const zvtest::ScopedEnv ns("ZORVANT_OBJECT_NAMESPACE", "zvtest.7");
+    EXPECT_EQ(zv::posixObjectName(QStringLiteral("Local\\X")), "/zvtest.7." + kUid + ".X");
+    EXPECT_EQ(zv::posixObjectName(QStringLiteral("Global\\X")), "/zvtest.7.X");
+    EXPECT_EQ(zv::posixObjectName(QStringLiteral("/zvjob.1")), "/zvjob.1");
+    const zvtest::ScopedEnv bad("ZORVANT_OBJECT_NAMESPACE", "a/b");
+    EXPECT_EQ(zv::posixObjectName(QStringLiteral("Global\\X")), "/zorvant.X");
+}
+
 TEST(SharedSection, TwoMappingsShareTheBytesAndTheNameOutlivesThem) {
     zvtest::Sandbox box;
     const Unlinker guard{box.uniqueName(QStringLiteral("share"))};
