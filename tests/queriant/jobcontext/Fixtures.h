@@ -3,14 +3,12 @@
 // the way the component that holds a job (or velkor) makes them.
 #pragma once
 
-#include "Log.h"
+#include "CaptureLog.h"
 #include "TestSupport.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-
-#include <algorithm>
 
 namespace jobtest {
 
@@ -18,22 +16,7 @@ namespace jobtest {
 QByteArray Int32(qint32 value);
 QByteArray Text(const QByteArray &bytes);
 
-// Keeps every line the client logs while it exists, without prefixes.
-class CaptureLog : public TZvLog {
-public:
-    CaptureLog() : TZvLog(QStringLiteral("capture")) {
-        m_escape = false;
-        TClassData::instance().setOptions(0);
-    }
-    ~CaptureLog() override { detach(); }
-    void write(const QByteArray &line) override { lines.append(QString::fromUtf8(line)); }
-    bool has(const QString &text) const { return lines.contains(text); }
-    bool mentions(const QString &part) const {
-        return std::any_of(lines.begin(), lines.end(),
-                           [&](const QString &l) { return l.contains(part); });
-    }
-    QStringList lines;
-};
+using CaptureLog = zvtest::CaptureLog;
 
 // A section of the given size (0600), filled with content from offset 0; removed when the
 // fixture goes.
