@@ -2,10 +2,14 @@
 #include "PopupServerJob.h"
 
 #include "DMS.h"
+#include "LastAnswers.h"
 #include "Log.h"
+#include "SecureWipe.h"
 #include "SimpleTranslator.h"
 #include "ZvRegistry.h"
 #include "ZvUserInfo.h"
+
+#include <QLocale>
 
 #include <set>
 
@@ -84,6 +88,29 @@ bool inAnySet(const std::vector<std::unique_ptr<TQuestionSet>> &sets, const TQue
 }
 
 } // namespace
+
+TMultipartSettings ReadMultipartSettings() {
+    TMultipartSettings settings;
+    const auto key =
+        zv::ZvRegKey::open(zv::RegRoot::LocalMachine, QString::fromLatin1(PopupClientKeyName));
+    const auto unreadable = [&](const QString &name) {
+        return key ? QStringLiteral("Value \"%1\" is missing or not a DWORD").arg(name)
+                   : QStringLiteral("Failed to open key \"%1\"")
+                         .arg(QString::fromLatin1(PopupClientKeyName));
+    };
+    const QString timeOutName = QStringLiteral("SkipDialogTimeout");
+    const QString docNamesName = QStringLiteral("CheckDocNames");
+    const std::optional<quint32> timeOut = key ? key->readDWord(timeOutName) : std::nullopt;
+    const std::optional<quint32> docNames = key ? key->readDWord(docNamesName) : std::nullopt;
+    if (!timeOut || !docNames) {
+        LogError("Multipart registry key read failed: %S",
+                 unreadable(timeOut ? docNamesName : timeOutName));
+        return settings;
+    }
+    settings.SkipDialogTimeout = qint32(*timeOut);
+    settings.CheckDocNames = qint32(*docNames);
+    return settings;
+}
 
 TPopupClientSettings ReadPopupClientSettings() {
     TPopupClientSettings settings;
@@ -184,9 +211,13 @@ TPopupServerJob::TPopupServerJob(const QStringList &parameters, TTestForm testFo
             codes = FProtocol->UserCodes;
             descriptions = FProtocol->UserCodeDescriptions;
         });
+    FPrintJobList = std::make_unique<TPrintJobList>();
+    FPrintJobList->LoadPrintJobs();
 }
 
-TPopupServerJob::~TPopupServerJob() = default;
+TPopupServerJob::~TPopupServerJob() {
+    FPrintJobList->SavePrintJobs();
+}
 
 void TPopupServerJob::ReadPrintData() {
     if (!FPrintDataManager)
@@ -259,6 +290,7 @@ void TPopupServerJob::SetUpServerJob(TQuestionManager &manager) {
     InitNewJob(manager);
     LoadQuestions(manager);
     RunDmsDll(manager);
+    CheckMultipartPrintJob(manager);
 
     manager.FCurrentSet = nullptr;
     manager.FGuestAccountUser = IsGuestAccountUser(manager);
@@ -356,6 +388,7 @@ void TPopupServerJob::ClearCostCenterCache(TQuestionManager &manager) {
 
 void TPopupServerJob::RecordResponse(TQuestionManager &, int kind) {
     LogInfo("QuestionManager RecordResponse Response:%d", kind);
+    FPrintJobList->SetPriorJobResponse(PrintServerName(), QuestionGroupName(), kind);
 }
 
 void TPopupServerJob::ReturnAnswers(TQuestionManager &manager) {
@@ -380,4 +413,175 @@ void TPopupServerJob::SetUserName(TQuestionManager &manager, const QString &name
     if (FPrintDataManager)
         FPrintDataManager->SetUserName(name);
     ClearCostCenterCache(manager);
+}
+
+// ---- Last answers ----------------------------------------------------------------------------
+
+QByteArray TPopupServerJob::PrintServerName() const {
+    return FPrintDataManager ? FPrintDataManager->JobDetails.OmbrelServer.toUtf8() : QByteArray();
+}
+
+QByteArray TPopupServerJob::QuestionGroupName() const {
+    return FProtocol->QuestionGroupName.toUtf8();
+}
+
+QByteArray TPopupServerJob::DocumentName() const {
+    return FPrintDataManager ? FPrintDataManager->JobDetails.Document.toUtf8() : QByteArray();
+}
+
+void TPopupServerJob::CheckMultipartPrintJob(TQuestionManager &manager) {
+    manager.FMultipartPrintJob = false;
+    manager.FLastUserResponse = -1;
+    TPrintJobDetails *prior =
+        FPrintJobList->FindPriorPrintJob(PrintServerName(), QuestionGroupName());
+    if (!prior) {
+        auto entry = std::make_unique<TPrintJobDetails>(PrintServerName(), QuestionGroupName(),
+                                                        DocumentName());
+        entry->SetLastAnswers(QByteArray());
+        FPrintJobList->Add(std::move(entry));
+        return;
+    }
+    const double now = DateTimeToJobTime(QDateTime::currentDateTime());
+    const qint64 elapsed = WholeSecondsBetween(prior->JobReceived, now);
+    manager.FLastAnswersExpired =
+        manager.FKeepLastAnswersPeriod > 0 && elapsed > manager.FKeepLastAnswersPeriod;
+    if (manager.FLastAnswersExpired) {
+        prior->LastQuestions.clear();
+        prior->SetLastAnswers(QByteArray());
+        FPrintJobList->SavePrintJobs();
+    }
+    manager.FLastUserResponse = prior->LastUserResponse;
+
+    const TMultipartSettings settings = ReadMultipartSettings();
+    LogInfo("SkipDialogTimeout from registry: %D", settings.SkipDialogTimeout);
+    LogInfo("CheckDocNames from registry: %D", settings.CheckDocNames);
+    LogInfo("Current Doc Name: %S", prior->DocName);
+    LogInfo("Previous Doc Name: %S", DocumentName());
+    bool possible = true;
+    if (prior->DocName != DocumentName()) {
+        prior->DocName = DocumentName();
+        possible = settings.CheckDocNames != 1;
+    }
+    if (possible) {
+        const QLocale locale = QLocale::system();
+        LogInfo("TimeOut: %D", settings.SkipDialogTimeout);
+        LogInfo("Job Received: %S",
+                locale.toString(JobTimeToDateTime(prior->JobReceived), QLocale::ShortFormat));
+        LogInfo("Now: %S", locale.toString(JobTimeToDateTime(now), QLocale::ShortFormat));
+        manager.FMultipartPrintJob = elapsed < settings.SkipDialogTimeout;
+    }
+    LogInfo(manager.FMultipartPrintJob ? "FMultipartPrintJob=TRUE" : "FMultipartPrintJob=FALSE");
+}
+
+void TPopupServerJob::CheckLastAnswers(TQuestionManager &manager) {
+    manager.FLastAnswersAvailable = false;
+    if (!FProtocol->AllowLastAnswers)
+        return;
+    QByteArray questionNames;
+    QByteArray answers;
+    try {
+        if (!FPrintJobList->GetPriorJobLastAnswers(PrintServerName(), QuestionGroupName(),
+                                                   questionNames, answers))
+            throw zv::ZvError(
+                QStringLiteral("Last answers for printer \"%1\\%2\" are not available")
+                    .arg(QString::fromUtf8(PrintServerName()),
+                         QString::fromUtf8(QuestionGroupName())));
+        const QByteArray thisQuestions = GetQuestionNames(manager.FQuestionList);
+        LogInfo("TQuestionManager.CheckLastAnswers - ThisQuestions:%s", thisQuestions);
+        LogInfo("TQuestionManager.CheckLastAnswers - LastQuestions:%s", questionNames);
+        if (thisQuestions != questionNames)
+            throw zv::ZvError(
+                QStringLiteral("The names of last questions do not match the current questions"));
+        if (answers.isEmpty())
+            throw zv::ZvError(QStringLiteral("Last answers are empty."));
+        ApplyLastAnswers(manager, answers);
+        const bool guestCardJob = manager.IsGuestCardJob();
+        if (!(guestCardJob && manager.FGuestMode))
+            VerifyLastAnswers(manager, questionNames);
+        if (guestCardJob) {
+            const bool firstHasLast = !manager.Question(0)->GetLastAnswer().isEmpty();
+            manager.FLastAnswersAvailable = manager.FGuestMode ? firstHasLast : !firstHasLast;
+        } else {
+            manager.FLastAnswersAvailable = true;
+        }
+    } catch (const zv::ZvError &e) {
+        LogError("CheckLastAnswers failed, error:%s", e.message());
+    } catch (const std::exception &e) {
+        LogError("CheckLastAnswers failed, error:%s", e.what());
+    }
+    zv::SecureWipe(answers);
+}
+
+void TPopupServerJob::VerifyLastAnswers(TQuestionManager &manager,
+                                        const QByteArray &questionNames) {
+    const TJobDetails &job = FPrintDataManager->JobDetails;
+    QByteArray verifyBytes = GetLastAnswersForVerify(manager.FQuestionList);
+    QString verifyText = QString::fromUtf8(verifyBytes);
+    zv::SecureWipe(verifyBytes);
+    // BC_VerifyLastAnswers wipes its answers argument, also when it fails.
+    FProtocol->BC_VerifyLastAnswers(job.WorkStation, job.OmbrelServer, job.SpoolQueue,
+                                    job.OmbrelServer + QLatin1Char(',') + job.SpoolQueue,
+                                    GetUserName(), job.Document, QString::fromUtf8(questionNames),
+                                    verifyText);
+    zv::SecureWipe(verifyText);
+    if (!FProtocol->LastAnswersValid)
+        throw zv::ZvError(QStringLiteral("Last answers are not valid."));
+}
+
+void TPopupServerJob::ApplyLastAnswers(TQuestionManager &manager, const QByteArray &answers) {
+    QByteArrayList lines = SplitAnswerLines(answers);
+    const auto wipeLines = [&lines] {
+        for (QByteArray &line : lines)
+            zv::SecureWipe(line);
+    };
+    if (lines.size() != manager.QuestionCount()) {
+        const int count = int(lines.size());
+        wipeLines();
+        throw zv::ZvError(QStringLiteral("The number of last answers(%1) is not equal than the "
+                                         "number of current questions(%2).")
+                              .arg(count)
+                              .arg(manager.QuestionCount()));
+    }
+    const bool guestCardJob = manager.IsGuestCardJob();
+    try {
+        for (int i = 0; i < manager.QuestionCount(); ++i) {
+            TQuestion &question = *manager.Question(i);
+            QString answer = QString::fromUtf8(lines[i]);
+            const bool validate = !guestCardJob || (i == 0) == manager.FGuestMode;
+            try {
+                if (validate)
+                    manager.ValidateAnswer(question, answer);
+                question.SetLastAnswer(answer);
+            } catch (...) {
+                zv::SecureWipe(answer);
+                throw;
+            }
+            zv::SecureWipe(answer);
+            zv::SecureWipe(lines[i]);
+        }
+    } catch (...) {
+        wipeLines();
+        throw;
+    }
+}
+
+void TPopupServerJob::UseLastAnswers(TQuestionManager &manager) {
+    if (!manager.FLastAnswersAvailable)
+        return;
+    for (const auto &question : manager.FQuestionList) {
+        QString last = question->GetLastAnswer();
+        question->SetAnswer(last);
+        zv::SecureWipe(last);
+    }
+}
+
+void TPopupServerJob::SaveLastAnswers(TQuestionManager &manager) {
+    if (!FProtocol->AllowLastAnswers)
+        return;
+    const QByteArray names = GetQuestionNames(manager.FQuestionList);
+    QByteArray answers = GetAnswers(manager.FQuestionList);
+    LogInfo("SaveLastAnswers - QuestionStr:%S", names);
+    LogInfo("SaveLastAnswers - AnswerStr: <Data removed for security reasons>");
+    FPrintJobList->SetPriorJobLastAnswers(PrintServerName(), QuestionGroupName(), answers, names);
+    zv::SecureWipe(answers);
 }

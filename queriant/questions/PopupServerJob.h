@@ -7,6 +7,7 @@
 
 #include "PopupProtocol.h"
 #include "PrintDataManager.h"
+#include "PrintJobDetails.h"
 #include "QuestionManager.h"
 #include "ShortCutManager.h"
 
@@ -21,6 +22,14 @@ inline constexpr int DefaultPopupTimeOut = 20000;
 
 // The logon question-set template: four lines of comma-separated fields.
 extern const char *const LogonSetTemplate[4];
+
+// The multipart check's settings, HKEY_LOCAL_MACHINE only.
+struct TMultipartSettings {
+    qint32 SkipDialogTimeout = 0;
+    qint32 CheckDocNames = 0;
+};
+// Both values or neither: when either cannot be read the reason is logged and both count as 0.
+TMultipartSettings ReadMultipartSettings();
 
 // The manager's registry settings of a popup-server job.
 struct TPopupClientSettings {
@@ -42,7 +51,8 @@ BuildQuestionSets(const std::vector<std::unique_ptr<TQuestion>> &questions);
 
 class TPopupServerJob : public TJobSource {
 public:
-    // parameters: the command line without the program path.
+    // parameters: the command line without the program path. Loads the prior print jobs
+    // list, which the destructor saves.
     explicit TPopupServerJob(const QStringList &parameters, TTestForm testForm = {});
     ~TPopupServerJob() override;
 
@@ -52,6 +62,16 @@ public:
     bool AutoAdvance() const override;
     QString GetUserName() const override;
     void SetUserName(TQuestionManager &manager, const QString &name) override;
+    void CheckLastAnswers(TQuestionManager &manager) override;
+    void UseLastAnswers(TQuestionManager &manager) override;
+    void SaveLastAnswers(TQuestionManager &manager) override;
+
+    // Whether this job is a further part of the previous one of its print server and question
+    // group; adds the entry when there is none and clears expired answers.
+    void CheckMultipartPrintJob(TQuestionManager &manager);
+    // Validates each line of the stored answer text against its question and keeps it as the
+    // question's last answer; throws at the first line that does not fit.
+    void ApplyLastAnswers(TQuestionManager &manager, const QByteArray &answers);
 
     void SetUpServerJob(TQuestionManager &manager);
     static QString FindLocalPrinterAddress(const QString &queue);
@@ -64,16 +84,23 @@ public:
 
     TPopupProtocol &Protocol() { return *FProtocol; }
     TShortCutManager &ShortCutManager() { return *FShortCutManager; }
+    TPrintJobList &PrintJobList() { return *FPrintJobList; }
     // Created by the first step of SetUpJob.
     TPrintDataManager *PrintDataManager() const { return FPrintDataManager.get(); }
 
 private:
     void ConfigureConnection();
     void ReadPrintData();
+    // The keys of this job's entry in the prior print jobs list.
+    QByteArray PrintServerName() const;
+    QByteArray QuestionGroupName() const;
+    QByteArray DocumentName() const;
+    void VerifyLastAnswers(TQuestionManager &manager, const QByteArray &questionNames);
 
     QStringList m_parameters;
     TTestForm m_testForm;
     std::unique_ptr<TPopupProtocol> FProtocol;
     std::unique_ptr<TShortCutManager> FShortCutManager;
     std::unique_ptr<TPrintDataManager> FPrintDataManager;
+    std::unique_ptr<TPrintJobList> FPrintJobList;
 };

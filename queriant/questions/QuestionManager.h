@@ -143,7 +143,7 @@ public:
     qint32 FTransactionNumber = 0;
     bool FLastAnswersAvailable = false;
     bool FMultipartPrintJob = false;
-    qint32 FLastUserResponse = 0;
+    qint32 FLastUserResponse = -1;
     QByteArray FDmsDllConfig;
     qint32 FDialogTimeout = 0;
     TXMLAccess FQuestionXML;

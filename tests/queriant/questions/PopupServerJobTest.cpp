@@ -4,7 +4,10 @@
 // zvpopupd on the loopback interface.
 #include "PopupServerJob.h"
 #include "AesUse.h"
+#include "CaptureLog.h"
 #include "CostCenterServices.h"
+#include "LastAnswers.h"
+#include "PopupServerProcess.h"
 #include "SectionCodec.h"
 #include "TestSupport.h"
 #include "ZvRegistry.h"
@@ -175,6 +178,7 @@ TEST(PopupServerJobGuest, MatchesAccountAndQualifiedNames) {
         {"someone else", FormType::GuestCard, {"guest1", "x@y"}, false},
         {"not a guest-card job", FormType::List, {login.toUtf8()}, false},
     };
+    zvtest::Sandbox sandbox;
     TPopupServerJob job({QStringLiteral("SRV"), QStringLiteral("Q")});
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
@@ -226,9 +230,32 @@ QByteArray scenario() {
         {"transaction", 9},
         {"group", "Guests"},
         {"descriptors", QJsonArray{guestCard, descriptor("Comment", "string")}}};
+    // Remembered answers: a mandatory integer used without asking, a password, an optional
+    // comment that is offered but asked.
+    QJsonObject copiesAuto = descriptor("Copies", "integer");
+    copiesAuto["mandatory"] = 1;
+    copiesAuto["options"] = 96;
+    copiesAuto["max"] = 100;
+    copiesAuto["min"] = 1;
+    QJsonObject secret = descriptor("Password", "string");
+    secret["options"] = 1 | 96;
+    secret["maxLength"] = 8;
+    QJsonObject comment = descriptor("Comment", "string");
+    comment["options"] = 32;
+    comment["maxLength"] = 20;
+    const QJsonObject last{{"transaction", 3},
+                           {"group", "LG"},
+                           {"descriptors", QJsonArray{copiesAuto, secret, comment}}};
+    const QJsonObject lastShort{
+        {"transaction", 4}, {"group", "LG"}, {"descriptors", QJsonArray{copiesAuto, secret}}};
     const QJsonObject root{
         {"version", 1005},
-        {"queues", QJsonObject{{"Finance", finance}, {"Guest", guest}}},
+        {"queues",
+         QJsonObject{
+             {"Finance", finance}, {"Guest", guest}, {"Last", last}, {"LastShort", lastShort}}},
+        {"verify", QJsonObject{{"rule", "match"},
+                               {"accepted",
+                                QJsonObject{{"Copies\rPassword\rComment\r", "4\rRemoved\rhi\r"}}}}},
         {"costCenters",
          QJsonObject{
              {"Dept",
@@ -251,30 +278,6 @@ QByteArray text(const QByteArray &t) {
     return int32(1) + t + '\0';
 }
 
-class PopupServer {
-public:
-    PopupServer(const QString &scenarioPath, const QString &logPath) {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(ZV_BIN_DIR "/zvpopupd"),
-                        {QStringLiteral("--scenario"), scenarioPath, QStringLiteral("--log"),
-                         logPath, QStringLiteral("--key-bits"), QStringLiteral("512")});
-        m_process.waitForStarted(5000);
-        while (m_process.state() == QProcess::Running && !m_process.canReadLine())
-            m_process.waitForReadyRead(200);
-        const QByteArray line = m_process.readLine().trimmed();
-        if (line.startsWith("PORT "))
-            port = line.mid(5).toInt();
-    }
-    ~PopupServer() {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    int port = 0;
-
-private:
-    QProcess m_process;
-};
-
 class ServerJobTest : public ::testing::Test {
 protected:
     static void SetUpTestSuite() { TAesUse::Init(); }
@@ -282,12 +285,16 @@ protected:
 #ifndef ZV_HAVE_POPUPD
         GTEST_SKIP() << "built without the tools folder";
 #endif
-        server = std::make_unique<PopupServer>(
-            sandbox.writeFile(QStringLiteral("s.json"), scenario()), logPath);
-        ASSERT_GT(server->port, 0);
+        server = std::make_unique<zvtest::PopupServerProcess>(
+            QStringLiteral(ZV_BIN_DIR "/zvpopupd"),
+            QStringList{QStringLiteral("--scenario"),
+                        sandbox.writeFile(QStringLiteral("s.json"), scenario()),
+                        QStringLiteral("--log"), logPath, QStringLiteral("--key-bits"),
+                        QStringLiteral("512")});
+        ASSERT_GT(server->port(), 0);
         const auto key = zv::ZvRegKey::create(zv::RegRoot::LocalMachine,
                                               QString::fromLatin1(PopupServerKeyName));
-        key.writeString(QStringLiteral("ServerPort"), QString::number(server->port));
+        key.writeString(QStringLiteral("ServerPort"), QString::number(server->port()));
         key.writeString(QStringLiteral("ReceiveTimeout"), QStringLiteral("10"));
     }
     void TearDown() override {
@@ -295,16 +302,21 @@ protected:
     }
 
     // A job section as the component that holds the job writes it; a manager for it.
-    void startJob(const QByteArray &queue) {
-        section = zv::ZvSharedSection::create(sectionName, 0600);
+    void startJob(const QByteArray &queue, const QByteArray &document = "report.pdf") {
+        if (!section)
+            section = zv::ZvSharedSection::create(sectionName, 0600);
         const QByteArray job = text("WS1") + text("127.0.0.1") + text(queue) + text("alice") +
-                               text("report.pdf") + text("HP") + int32(3);
+                               text(document) + text("HP") + int32(3);
         std::memcpy(section->data(), job.constData(), size_t(job.size()));
         manager = std::make_unique<TQuestionManager>(
             QStringList{sectionName}, std::make_unique<TPopupServerJob>(QStringList{sectionName}));
         manager->OnPresentQuestionSet = [this](TQuestionManager &, TQuestionSet &set,
                                                TWizardDirection) { presented << set.Name; };
         manager->OnActivity = [this](TQuestionManager &) { ++activity; };
+        manager->OnFinished = [this](TQuestionManager &m) {
+            if (finishedHook)
+                finishedHook(m);
+        };
         manager->Start();
     }
     TPopupServerJob &job() {
@@ -323,11 +335,13 @@ protected:
     zvtest::Sandbox sandbox;
     QString logPath = sandbox.path(QStringLiteral("server.log"));
     QString sectionName = sandbox.uniqueName(QStringLiteral("job"));
-    std::unique_ptr<PopupServer> server;
+    std::unique_ptr<zvtest::PopupServerProcess> server;
     std::unique_ptr<zv::ZvSharedSection> section;
     std::unique_ptr<TQuestionManager> manager;
     QByteArrayList presented;
     int activity = 0;
+    // Runs when the job finishes, also when it finishes inside Start.
+    std::function<void(TQuestionManager &)> finishedHook;
 };
 
 } // namespace
@@ -588,4 +602,250 @@ TEST(PopupServerJobConnection, DefaultsWithoutServerSettings) {
     EXPECT_EQ(job.Protocol().Port, 28203);
     EXPECT_EQ(job.Protocol().TimeOut, 20000);
     EXPECT_EQ(job.Protocol().ConnectRetries, 3);
+}
+
+// ---- Last answers ----------------------------------------------------------------------------
+
+namespace {
+
+std::vector<std::unique_ptr<TQuestion>> namedQuestions(const QStringList &names,
+                                                       const QStringList &lastAnswers) {
+    std::vector<std::unique_ptr<TQuestion>> list;
+    for (qsizetype i = 0; i < names.size(); ++i) {
+        list.push_back(question(names[i], FormType::String));
+        list.back()->SetSecure(i == 1);
+        list.back()->SetAnswer(lastAnswers[i] + QStringLiteral("!"));
+        list.back()->SetLastAnswer(lastAnswers[i]);
+    }
+    return list;
+}
+
+} // namespace
+
+TEST(LastAnswerTexts, NamesAnswersAndTheVerificationText) {
+    TAesUse::Init();
+    const auto list = namedQuestions({"Copies", " PassWord ", "Comment"}, {"4", "pw", ""});
+    EXPECT_EQ(GetQuestionNames(list), QByteArray("Copies\r PassWord \rComment\r"));
+    EXPECT_EQ(GetAnswers(list), QByteArray("4!\rpw!\r!\r"));
+    EXPECT_EQ(GetLastAnswersForVerify(list), QByteArray("4\rRemoved\r\r"));
+    EXPECT_EQ(GetQuestionNames({}), QByteArray());
+}
+
+TEST(LastAnswerTexts, SplitsStoredAnswersIntoLines) {
+    const struct {
+        const char *name;
+        QByteArray text;
+        QByteArrayList lines;
+    } cases[] = {
+        {"each answer ends with CR", "4\rpw\r\r", {"4", "pw", ""}},
+        {"no break at the end", "a\rb", {"a", "b"}},
+        {"LF alone ends a line", "a\nb\r", {"a", "b"}},
+        {"CR LF leaves an empty line", "a\r\nb\r", {"a", "", "b"}},
+        {"empty text", "", {}},
+        {"one break", "\r", {""}},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(SplitAnswerLines(c.text), c.lines);
+    }
+}
+
+namespace {
+
+class LastAnswersTest : public ServerJobTest {
+protected:
+    void SetUp() override {
+        ServerJobTest::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        // As velkor leaves it: the section outlives the runs of the client.
+        zv::ZvSharedSection::create(PriorJobsSectionName(), 0600);
+        setMultipart(60, 0);
+    }
+    void TearDown() override {
+        manager.reset();
+        zv::ZvSharedSection::unlink(PriorJobsSectionName());
+        ServerJobTest::TearDown();
+    }
+
+    static void setMultipart(quint32 skipDialogTimeout, quint32 checkDocNames) {
+        const auto key = zv::ZvRegKey::create(zv::RegRoot::LocalMachine,
+                                              QString::fromLatin1(PopupClientKeyName));
+        key.writeDWord(QStringLiteral("SkipDialogTimeout"), skipDialogTimeout);
+        key.writeDWord(QStringLiteral("CheckDocNames"), checkDocNames);
+    }
+
+    // One run of the client: the job starts; when it waits for the user, the answers are given
+    // and the user finishes (or cancels) it. The run ends with the manager.
+    void run(const QStringList &answers, int response = rkAnswered,
+             const QByteArray &document = "report.pdf", const QByteArray &queue = "Last") {
+        presented.clear();
+        finishedWith.clear();
+        lastComment.clear();
+        finishedHook = [this](TQuestionManager &m) {
+            for (const auto &q : m.FQuestionList)
+                finishedWith << q->GetAnswer();
+            m.RecordResponse(rkAnswered);
+        };
+        startJob(queue, document);
+        multipart = manager->FMultipartPrintJob;
+        available = manager->FLastAnswersAvailable;
+        expired = manager->FLastAnswersExpired;
+        if (manager->Busy()) {
+            if (const TQuestion *comment = manager->FQuestionSetList.back()->First())
+                lastComment = comment->GetLastAnswer();
+            for (int i = 0; i < manager->QuestionCount() && i < answers.size(); ++i)
+                manager->Question(i)->SetAnswer(answers[i]);
+            if (response == rkAnswered) {
+                manager->Finish();
+            } else {
+                manager->RecordResponse(response);
+                manager->Cancel();
+            }
+        }
+        manager.reset();
+    }
+
+    // A run that is not a further part of the one before, so that its dialogs ask.
+    void runAsked(const QStringList &answers, int response = rkAnswered,
+                  const QByteArray &queue = "Last") {
+        setMultipart(0, 0);
+        run(answers, response, "report.pdf", queue);
+        setMultipart(60, 0);
+    }
+
+    TPrintJobDetails entry() {
+        TPrintJobList list;
+        list.LoadPrintJobs();
+        TPrintJobDetails *found = list.FindPriorPrintJob("127.0.0.1", "LG");
+        return found ? std::move(*found) : TPrintJobDetails();
+    }
+
+    zvtest::CaptureLog log;
+    QStringList finishedWith;
+    bool multipart = false;
+    bool available = false;
+    bool expired = false;
+    QString lastComment;
+};
+
+} // namespace
+
+TEST_F(LastAnswersTest, FurtherPartOfAJobFinishesWithTheLastAnswersUnasked) {
+    run({"4", "pw1", "hi"});
+    const TPrintJobDetails first = entry();
+    EXPECT_EQ(first.LastQuestions, QByteArray("Copies\rPassword\rComment\r"));
+    EXPECT_EQ(first.GetLastAnswers(), QByteArray("4\rpw1\rhi\r"));
+    EXPECT_EQ(first.LastUserResponse, rkAnswered);
+    EXPECT_EQ(first.DocName, QByteArray("report.pdf"));
+
+    run({});
+    EXPECT_TRUE(multipart);
+    EXPECT_TRUE(available);
+    EXPECT_TRUE(presented.isEmpty());
+    EXPECT_EQ(finishedWith, QStringList({"4", "pw1", "hi"}));
+    EXPECT_TRUE(log.has(QStringLiteral("FMultipartPrintJob=TRUE")));
+    // The server accepted the verification text only with the password left out.
+    EXPECT_EQ(requests("received VERIFYLASTANSWERS [WS1|127.0.0.1|Last|127.0.0.1,Last|alice|"
+                       "report.pdf|Copies\rPassword\rComment\r|<answers not logged>]"),
+              1);
+    EXPECT_TRUE(log.has(
+        QStringLiteral("SaveLastAnswers - AnswerStr: <Data removed for security reasons>")));
+    EXPECT_FALSE(log.mentions(QStringLiteral("pw1")));
+}
+
+TEST_F(LastAnswersTest, JobsThatAreAskedAgain) {
+    const struct {
+        const char *name;
+        std::function<void()> before;
+        QByteArray document;
+        bool multipart;
+        bool available;
+        QString logged;
+    } cases[] = {
+        {"another document with CheckDocNames on", [] { setMultipart(60, 1); }, "other.pdf", false,
+         true, "Previous Doc Name: other.pdf"},
+        {"the previous job was cancelled", [this] { runAsked({}, rkCancelled); }, "report.pdf",
+         true, true, "LastUserResponse: 0"},
+        {"no SkipDialogTimeout: one value alone is not read",
+         [] {
+             zv::ZvRegKey::create(zv::RegRoot::LocalMachine,
+                                  QString::fromLatin1(PopupClientKeyName))
+                 .deleteValue(QStringLiteral("SkipDialogTimeout"));
+         },
+         "report.pdf", false, true,
+         "Multipart registry key read failed: Value \"SkipDialogTimeout\" is missing or not a "
+         "DWORD"},
+        {"the server refuses the remembered answers",
+         [this] {
+             runAsked({"5", "pw1", "hi"});
+         },
+         "report.pdf", true, false, "CheckLastAnswers failed, error:Last answers are not valid."},
+        {"a remembered answer no longer fits its question",
+         [this] {
+             runAsked({"x", "pw1", "hi"});
+         },
+         "report.pdf", true, false,
+         "CheckLastAnswers failed, error:The answer for this question must be an integer "
+         "value."},
+        {"other questions in the same group",
+         [this] {
+             runAsked({"4", "pw"}, rkAnswered, "LastShort");
+         },
+         "report.pdf", true, false,
+         "CheckLastAnswers failed, error:The names of last questions do not match the current "
+         "questions"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        zv::ZvSharedSection::unlink(PriorJobsSectionName());
+        zv::ZvSharedSection::create(PriorJobsSectionName(), 0600);
+        setMultipart(60, 0);
+        run({"4", "pw1", "hi"});
+        c.before();
+        log.lines.clear();
+        run({"4", "pw2", "ho"}, rkAnswered, c.document);
+        EXPECT_EQ(multipart, c.multipart);
+        EXPECT_EQ(available, c.available);
+        EXPECT_EQ(presented, QByteArrayList({"Copies"}));
+        EXPECT_TRUE(log.has(c.logged)) << qPrintable(log.lines.join(u'\n'));
+        // What was remembered is offered to the dialogs even when it cannot be used at once.
+        if (c.available) {
+            EXPECT_EQ(lastComment, QStringLiteral("hi"));
+        }
+    }
+}
+
+TEST_F(LastAnswersTest, AnExpiredPeriodForgetsTheAnswers) {
+    const auto key =
+        zv::ZvRegKey::create(zv::RegRoot::LocalMachine, QString::fromLatin1(PopupClientKeyName));
+    key.writeDWord(QStringLiteral("KeepLastAnswersPeriod"), 300);
+    run({"4", "pw1", "hi"});
+    {
+        // The first job answered ten minutes ago.
+        TPrintJobList list;
+        list.LoadPrintJobs();
+        list.Item(0).JobReceived -= 600.0 / 86400.0;
+        list.SavePrintJobs();
+    }
+    run({"4", "pw2", "ho"});
+    EXPECT_TRUE(expired);
+    EXPECT_FALSE(multipart);
+    EXPECT_FALSE(available);
+    EXPECT_TRUE(lastComment.isEmpty());
+    EXPECT_EQ(presented, QByteArrayList({"Copies"}));
+    // The second job's answers are remembered in place of the forgotten ones.
+    EXPECT_EQ(entry().GetLastAnswers(), QByteArray("4\rpw2\rho\r"));
+}
+
+TEST_F(LastAnswersTest, ApplyingChecksTheCountFirst) {
+    startJob("Last");
+    try {
+        job().ApplyLastAnswers(*manager, "1\r2\r");
+        FAIL() << "applied";
+    } catch (const zv::ZvError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("The number of last answers(2) is not equal than the "
+                                              "number of current questions(3)."));
+    }
+    EXPECT_TRUE(q(QStringLiteral("Copies")).GetLastAnswer().isEmpty());
 }
