@@ -282,6 +282,28 @@ void TZvFileLog::writeEntry(const QByteArray &line, quint32 kind) {
     if (m_fd < 0 && !open())
         return;
     append(line);
+    appended(kind);
+}
+
+bool TZvFileLog::writeLatin1Entry(QLatin1StringView line, quint32 kind) {
+    // Escaped straight into the buffer when it has room for the longest the line can become;
+    // otherwise the line takes the common way, which writes the buffer first.
+    if (!m_crashSlot || LogEscapedBound(line.size()) + 2 > bufferBound - buffered())
+        return false;
+    if (m_fd < 0 && !open())
+        return true;
+    const qsizetype used = buffered();
+    char *end = m_buffer.get() + used;
+    const qsizetype length = LogEscapeInto(end, line);
+    end[length] = '\r';
+    end[length + 1] = '\n';
+    // The crash handler sees the line only once it is whole.
+    m_crashSlot->length.store(size_t(used + length + 2), std::memory_order_release);
+    appended(kind);
+    return true;
+}
+
+void TZvFileLog::appended(quint32 kind) {
     const bool now = (kind & lkError) || !threadRunsEventLoop();
     if (now)
         writeBuffer();

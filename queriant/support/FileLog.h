@@ -26,6 +26,7 @@ public:
 
     void write(const QByteArray &line) override;
     void writeEntry(const QByteArray &line, quint32 kind) override;
+    bool writeLatin1Entry(QLatin1StringView line, quint32 kind) override;
 
     // Writes the buffered lines to the file now.
     void flush();
@@ -41,6 +42,8 @@ private:
     void close();
     void rollOver();
     void append(const QByteArray &line);
+    // What follows each line: writing the buffer at once or at the next loop turn, rolling over.
+    void appended(quint32 kind);
     void writeBuffer();
     qsizetype buffered() const;
 

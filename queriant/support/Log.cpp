@@ -22,8 +22,19 @@ template <typename Char> struct TDateText {
     TLogBuffer<Char> text;
 };
 
-// What a thread keeps between entries: the parts of the prefix that change seldom, as text.
-struct TThreadLogState {
+} // namespace
+
+// What a thread reuses from line to line, so that the capacity stays.
+struct TClassData::LineBuffers {
+    TLogLatin1Text latin1;
+    TLogText utf16;
+    QByteArray escaped;
+    QByteArray plain;
+};
+
+// What a thread keeps between entries: the parts of the prefix that change seldom, as text,
+// and its line buffers.
+struct TClassData::ThreadState {
     char threadIdText[32] = {};
     qsizetype threadIdLength = 0;
 
@@ -34,14 +45,21 @@ struct TThreadLogState {
     TDateText<char> latin1Date;
     TDateText<char16_t> utf16Date;
 
-    // The Latin-1 prefix after the date for the last options, category and kind.
-    bool tailValid = false;
-    quint32 tailOptions = 0;
-    quint32 tailCategory = 0;
-    quint32 tailKind = 0;
-    TLogLatin1Text tailText;
+    // The last Latin-1 prefix: its options, category, kind and second, and where its
+    // milliseconds go (they change from line to line).
+    bool prefixValid = false;
+    quint32 prefixOptions = 0;
+    quint32 prefixCategory = 0;
+    quint32 prefixKind = 0;
+    time_t prefixSecond = 0;
+    qsizetype prefixMsecAt = 0;
+    TLogLatin1Text prefixText;
 
-    TThreadLogState() { threadIdLength = LogDecimal(threadIdText, ::gettid(), 3); }
+    // In use by an entry; a sink that logs from inside a delivery builds its line apart.
+    bool buffersBusy = false;
+    LineBuffers buffers;
+
+    ThreadState() { threadIdLength = LogDecimal(threadIdText, ::gettid(), 3); }
 
     template <typename Char> TDateText<Char> &date() {
         if constexpr (std::is_same_v<Char, char>)
@@ -51,43 +69,24 @@ struct TThreadLogState {
     }
 };
 
-thread_local TThreadLogState threadState;
+TClassData::ThreadState &TClassData::threadState() {
+    thread_local ThreadState state;
+    return state;
+}
 
-// A buffer a thread reuses from entry to entry so that its capacity stays. A sink that logs
-// from inside a delivery gets a buffer of its own.
-template <typename Buffer> class TReusedBuffer {
+namespace {
+
+// Marks a thread's buffers as in use while it lives.
+class TBuffersInUse {
 public:
-    TReusedBuffer() {
-        if (!slot().busy) {
-            slot().busy = true;
-            m_buffer = &slot().buffer;
-        } else {
-            m_buffer = &m_own.emplace();
-        }
-    }
-    ~TReusedBuffer() {
-        if (m_buffer == &slot().buffer)
-            slot().busy = false;
-    }
-    TReusedBuffer(const TReusedBuffer &) = delete;
-    TReusedBuffer &operator=(const TReusedBuffer &) = delete;
-    Buffer &operator*() { return *m_buffer; }
+    explicit TBuffersInUse(bool &busy) : m_busy(busy) { m_busy = true; }
+    ~TBuffersInUse() { m_busy = false; }
+    TBuffersInUse(const TBuffersInUse &) = delete;
+    TBuffersInUse &operator=(const TBuffersInUse &) = delete;
 
 private:
-    struct Slot {
-        Buffer buffer;
-        bool busy = false;
-    };
-    static Slot &slot() {
-        thread_local Slot s;
-        return s;
-    }
-    std::optional<Buffer> m_own;
-    Buffer *m_buffer;
+    bool &m_busy;
 };
-
-struct TEscapedLine : QByteArray {};
-struct TPlainLine : QByteArray {};
 
 } // namespace
 
@@ -186,9 +185,9 @@ QString TClassData::readFileName(zv::RegRoot root, const QString &key) const noe
 }
 
 template <typename Char>
-void TClassData::appendPrefix(TLogBuffer<Char> &out, quint32 options, quint32 category,
-                              quint32 kind) {
-    TThreadLogState &cache = threadState;
+void TClassData::appendPrefix(ThreadState &cache, TLogBuffer<Char> &out, quint32 options,
+                              quint32 category, quint32 kind) {
+    constexpr bool latin1 = std::is_same_v<Char, char>;
     if (cache.settingsSerial != m_settingsSerial.load(std::memory_order_acquire)) {
         std::lock_guard guard(m_settingsLock);
         cache.sourceName = m_sourceName;
@@ -196,40 +195,60 @@ void TClassData::appendPrefix(TLogBuffer<Char> &out, quint32 options, quint32 ca
         cache.settingsSerial = m_settingsSerial.load(std::memory_order_relaxed);
         cache.latin1Date.second = -1;
         cache.utf16Date.second = -1;
-        cache.tailValid = false;
+        cache.prefixValid = false;
     }
-    out += QLatin1Char('[');
-    if (options & loDateTime) {
-        timespec now{};
+    timespec now{};
+    if (options & loDateTime)
         ::clock_gettime(CLOCK_REALTIME, &now);
+    const int msec = int(now.tv_nsec / 1000000);
+    if constexpr (latin1) {
+        if (cache.prefixValid && cache.prefixOptions == options &&
+            cache.prefixCategory == category && cache.prefixKind == kind &&
+            cache.prefixSecond == now.tv_sec) {
+            const qsizetype at = out.size();
+            out.append(cache.prefixText);
+            if (options & loDateTime) {
+                char *digits = out.data() + at + cache.prefixMsecAt;
+                digits[0] = char('0' + msec / 100);
+                digits[1] = char('0' + msec / 10 % 10);
+                digits[2] = char('0' + msec % 10);
+            }
+            return;
+        }
+    }
+    // A Latin-1 prefix is kept for the lines after it.
+    TLogBuffer<Char> &text = [&]() -> TLogBuffer<Char> & {
+        if constexpr (latin1)
+            return cache.prefixText;
+        else
+            return out;
+    }();
+    if constexpr (latin1)
+        text.clear();
+    text += QLatin1Char('[');
+    if (options & loDateTime) {
         TDateText<Char> &date = cache.date<Char>();
         if (now.tv_sec != date.second) {
             date.text.clear();
             LogAppendDateToSeconds(date.text, LogLocalTime(now.tv_sec, 0), *cache.localeInfo);
             date.second = now.tv_sec;
         }
-        out.append(date.text);
-        LogAppendMilliseconds(out, int(now.tv_nsec / 1000000));
+        text.append(date.text);
+        if constexpr (latin1)
+            cache.prefixMsecAt = text.size();
+        LogAppendMilliseconds(text, msec);
     }
-    const quint32 tailOptions = options & ~loDateTime;
-    const auto tail = [&] {
-        return TLogPrefixTail{QLatin1StringView(m_processIdText, m_processIdLength),
+    const TLogPrefixTail tail{QLatin1StringView(m_processIdText, m_processIdLength),
                               QLatin1StringView(cache.threadIdText, cache.threadIdLength), category,
                               kind, cache.sourceName};
-    };
-    if constexpr (std::is_same_v<Char, char>) {
-        if (!cache.tailValid || cache.tailOptions != tailOptions ||
-            cache.tailCategory != category || cache.tailKind != kind) {
-            cache.tailText.clear();
-            LogAppendPrefixTail(cache.tailText, tailOptions, tail());
-            cache.tailOptions = tailOptions;
-            cache.tailCategory = category;
-            cache.tailKind = kind;
-            cache.tailValid = true;
-        }
-        out.append(cache.tailText);
-    } else {
-        LogAppendPrefixTail(out, tailOptions, tail());
+    LogAppendPrefixTail(text, options & ~loDateTime, tail);
+    if constexpr (latin1) {
+        cache.prefixOptions = options;
+        cache.prefixCategory = category;
+        cache.prefixKind = kind;
+        cache.prefixSecond = now.tv_sec;
+        cache.prefixValid = true;
+        out.append(cache.prefixText);
     }
 }
 
@@ -238,42 +257,62 @@ void TClassData::entry(quint32 category, quint32 kind, quint32 level, const char
     try {
         if (!passes(category, kind, level))
             return;
-        const quint32 opts = options();
-        {
-            // Most lines have no character above 255 and are built in Latin-1.
-            TReusedBuffer<TLogLatin1Text> buffer;
-            TLogLatin1Text &line = *buffer;
-            line.clear();
-            if (opts != 0)
-                appendPrefix(line, opts, category, kind);
-            if (!line.isWide()) {
-                if (!LogAppendMessage(line, format, args))
-                    return;
-                if (!line.isWide()) {
-                    deliverLatin1(line.view(), kind);
-                    return;
-                }
-            }
-        }
-        TReusedBuffer<TLogText> buffer;
-        TLogText &line = *buffer;
-        line.clear();
-        if (opts != 0)
-            appendPrefix(line, opts, category, kind);
-        if (!LogAppendMessage(line, format, args))
+        ThreadState &state = threadState();
+        if (state.buffersBusy) {
+            LineBuffers own;
+            buildAndDeliver(state, own, category, kind, format, args);
             return;
-        deliver(line.view(), kind);
+        }
+        const TBuffersInUse inUse(state.buffersBusy);
+        buildAndDeliver(state, state.buffers, category, kind, format, args);
     } catch (...) {
         // The log never fails its caller.
     }
 }
 
+void TClassData::buildAndDeliver(ThreadState &state, LineBuffers &buffers, quint32 category,
+                                 quint32 kind, const char *format, std::span<const TLogArg> args) {
+    const quint32 opts = options();
+    // Most lines have no character above 255 and are built in Latin-1.
+    TLogLatin1Text &latin1 = buffers.latin1;
+    latin1.clear();
+    if (opts != 0)
+        appendPrefix(state, latin1, opts, category, kind);
+    if (!latin1.isWide()) {
+        if (!LogAppendMessage(latin1, format, args))
+            return;
+        if (!latin1.isWide()) {
+            deliverLatin1(buffers, latin1.view(), kind);
+            return;
+        }
+    }
+    TLogText &line = buffers.utf16;
+    line.clear();
+    if (opts != 0)
+        appendPrefix(state, line, opts, category, kind);
+    if (!LogAppendMessage(line, format, args))
+        return;
+    deliverUtf16(buffers, line.view(), kind);
+}
+
 void TClassData::deliver(QStringView line, quint32 kind) noexcept {
     try {
-        TReusedBuffer<TEscapedLine> escapedBuffer;
-        TReusedBuffer<TPlainLine> plainBuffer;
-        QByteArray &escaped = *escapedBuffer;
-        QByteArray &plain = *plainBuffer;
+        ThreadState &state = threadState();
+        if (state.buffersBusy) {
+            LineBuffers own;
+            deliverUtf16(own, line, kind);
+            return;
+        }
+        const TBuffersInUse inUse(state.buffersBusy);
+        deliverUtf16(state.buffers, line, kind);
+    } catch (...) {
+    }
+}
+
+void TClassData::deliverUtf16(LineBuffers &buffers, QStringView line, quint32 kind) noexcept {
+    try {
+        QByteArray &escaped = buffers.escaped;
+        QByteArray &plain = buffers.plain;
         bool haveEscaped = false;
         bool havePlain = false;
         std::lock_guard guard(m_lock);
@@ -302,27 +341,27 @@ void TClassData::deliver(QStringView line, quint32 kind) noexcept {
     }
 }
 
-void TClassData::deliverLatin1(QLatin1StringView line, quint32 kind) noexcept {
+void TClassData::deliverLatin1(LineBuffers &buffers, QLatin1StringView line,
+                               quint32 kind) noexcept {
     try {
-        TReusedBuffer<TEscapedLine> escapedBuffer;
-        TReusedBuffer<TPlainLine> plainBuffer;
         const QByteArray *escaped = nullptr;
         const QByteArray *plain = nullptr;
         std::lock_guard guard(m_lock);
         for (TZvLog *sink : m_sinks) {
             try {
                 if (sink->escape()) {
+                    if (sink->writeLatin1Entry(line, kind))
+                        continue;
                     if (!escaped) {
-                        QByteArray &out = *escapedBuffer;
                         // Printable ASCII is its own UTF-8.
-                        if (LogEscapeInto(out, line) && !plain)
-                            plain = &out;
-                        escaped = &out;
+                        if (LogEscapeInto(buffers.escaped, line) && !plain)
+                            plain = &buffers.escaped;
+                        escaped = &buffers.escaped;
                     }
                     sink->writeEntry(*escaped, kind);
                 } else {
                     if (!plain) {
-                        QByteArray &out = *plainBuffer;
+                        QByteArray &out = buffers.plain;
                         if (!out.isEmpty())
                             out.resize(0);
                         LogAppendUtf8(out, line);
@@ -366,6 +405,10 @@ void TZvLog::write(const QByteArray &) {}
 
 void TZvLog::writeEntry(const QByteArray &line, quint32) {
     write(line);
+}
+
+bool TZvLog::writeLatin1Entry(QLatin1StringView, quint32) {
+    return false;
 }
 
 QString TZvLog::name() const {

@@ -99,9 +99,16 @@ private:
     friend class TZvLog;
     void addSink(TZvLog *sink);
     void removeSink(TZvLog *sink);
+    struct ThreadState;
+    struct LineBuffers;
+    static ThreadState &threadState();
+    void buildAndDeliver(ThreadState &state, LineBuffers &buffers, quint32 category, quint32 kind,
+                         const char *format, std::span<const TLogArg> args);
     template <typename Char>
-    void appendPrefix(TLogBuffer<Char> &out, quint32 options, quint32 category, quint32 kind);
-    void deliverLatin1(QLatin1StringView line, quint32 kind) noexcept;
+    void appendPrefix(ThreadState &state, TLogBuffer<Char> &out, quint32 options, quint32 category,
+                      quint32 kind);
+    void deliverLatin1(LineBuffers &buffers, QLatin1StringView line, quint32 kind) noexcept;
+    void deliverUtf16(LineBuffers &buffers, QStringView line, quint32 kind) noexcept;
     void settingsChanged();
 
     mutable std::mutex m_lock; // the sink list and delivery
@@ -134,6 +141,10 @@ public:
     virtual void write(const QByteArray &line);
     // What the holder calls: the line and the kind of its entry. Passes the line to write().
     virtual void writeEntry(const QByteArray &line, quint32 kind);
+    // For an escaping sink, a line without characters above 255 before it is escaped: true
+    // when the sink took it, escaping it into storage of its own. This one takes none, and the
+    // line comes escaped through writeEntry().
+    virtual bool writeLatin1Entry(QLatin1StringView line, quint32 kind);
 
     bool escape() const { return m_escape; }
     QString name() const;

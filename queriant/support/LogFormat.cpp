@@ -56,13 +56,19 @@ QString bytesToText(QByteArrayView bytes) {
     return QString::fromLatin1(bytes);
 }
 
-template <typename Char> void appendText(TLogBuffer<Char> &out, QByteArrayView bytes) {
+template <typename Char>
+Q_NEVER_INLINE void appendDecoded(TLogBuffer<Char> &out, QByteArrayView bytes) {
+    out.append(bytesToText(bytes));
+}
+
+template <typename Char>
+Q_ALWAYS_INLINE void appendText(TLogBuffer<Char> &out, QByteArrayView bytes) {
     // Copied as ASCII in one pass; taken back and decoded when a byte was not ASCII.
     const qsizetype start = out.size();
     out.resize(start + bytes.size());
     Char *dst = out.data() + start;
     if constexpr (std::is_same_v<Char, char>) {
-        if (LogCopyBytes<true>(dst, bytes.data(), bytes.size()))
+        if (LogCopyBytes<true>(dst, bytes.data(), bytes.size())) [[likely]]
             return;
     } else {
         unsigned char high = 0;
@@ -75,7 +81,7 @@ template <typename Char> void appendText(TLogBuffer<Char> &out, QByteArrayView b
             return;
     }
     out.resize(start);
-    out.append(bytesToText(bytes));
+    appendDecoded(out, bytes);
 }
 
 // Digits of value in base, into buf (at least 72 bytes); returns their count.
@@ -687,19 +693,20 @@ qsizetype copyPrintableBytes(char *dst, const char *src, qsizetype n) {
         // signed: bytes from 0x80 up fail the lower bound.
         const __m128i below = _mm_set1_epi8(32 - 1);
         const __m128i above = _mm_set1_epi8(126 + 1);
-        for (;; i += 16) {
-            if (i + 16 > n)
-                i = n - 16;
-            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + i));
-            const __m128i printable =
-                _mm_and_si128(_mm_cmpgt_epi8(bytes, below), _mm_cmplt_epi8(bytes, above));
-            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + i), bytes);
-            const unsigned mask = unsigned(_mm_movemask_epi8(printable));
-            if (mask != 0xFFFF)
-                return i + std::countr_one(mask);
-            if (i + 16 == n)
-                return n;
-        }
+        const auto block = [&](qsizetype at) {
+            const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(src + at));
+            _mm_storeu_si128(reinterpret_cast<__m128i *>(dst + at), bytes);
+            return unsigned(_mm_movemask_epi8(
+                _mm_and_si128(_mm_cmpgt_epi8(bytes, below), _mm_cmplt_epi8(bytes, above))));
+        };
+        for (; i + 16 <= n; i += 16)
+            if (const unsigned printable = block(i); printable != 0xFFFF)
+                return i + std::countr_one(printable);
+        if (i == n)
+            return n;
+        i = n - 16;
+        const unsigned printable = block(i);
+        return i + std::countr_one(printable);
     }
 #endif
     for (; i < n && src[i] >= 32 && src[i] <= 126; ++i)
@@ -709,31 +716,36 @@ qsizetype copyPrintableBytes(char *dst, const char *src, qsizetype n) {
 
 } // namespace
 
-bool LogEscapeInto(QByteArray &out, QLatin1StringView line) {
+qsizetype LogEscapeInto(char *out, QLatin1StringView line) {
     const qsizetype n = line.size();
     const char *src = line.data();
-    out.resize(n);
-    qsizetype i = copyPrintableBytes(out.data(), src, n);
-    if (i == n)
-        return true;
-    out.resize(i);
+    qsizetype i = copyPrintableBytes(out, src, n);
+    char *dst = out + i;
     while (i < n) {
         const auto c = static_cast<unsigned char>(src[i++]);
         if (c == 169) {
-            out += "\xC2\xA9";
+            *dst++ = char(0xC2);
+            *dst++ = char(0xA9);
         } else {
-            char buf[8];
-            const auto res = std::to_chars(buf, buf + sizeof buf, unsigned(c));
-            out += "[#";
-            out.append(buf, res.ptr - buf);
-            out += ']';
+            *dst++ = '[';
+            *dst++ = '#';
+            dst = std::to_chars(dst, dst + 3, unsigned(c)).ptr;
+            *dst++ = ']';
         }
-        const qsizetype old = out.size();
-        out.resize(old + (n - i));
-        const qsizetype copied = copyPrintableBytes(out.data() + old, src + i, n - i);
-        out.resize(old + copied);
+        const qsizetype copied = copyPrintableBytes(dst, src + i, n - i);
+        dst += copied;
         i += copied;
     }
+    return dst - out;
+}
+
+bool LogEscapeInto(QByteArray &out, QLatin1StringView line) {
+    const qsizetype n = line.size();
+    out.resize(n);
+    if (copyPrintableBytes(out.data(), line.data(), n) == n)
+        return true;
+    out.resize(LogEscapedBound(n));
+    out.resize(LogEscapeInto(out.data(), line));
     return false;
 }
 

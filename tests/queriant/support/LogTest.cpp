@@ -394,6 +394,8 @@ TEST_F(FileLogTest, AppendsLinesWithCrLf) {
         log("first");
         EXPECT_TRUE(file.isOpen());
         log("caf\xC3\xA9\n");
+        log("\xC2\xA9\x7F");
+        log("\xE2\x82\xAC\t");
         // Another writer of the same file is not shut out, and our next line goes after its.
         QFile other(path);
         ASSERT_TRUE(other.open(QIODevice::Append));
@@ -401,7 +403,8 @@ TEST_F(FileLogTest, AppendsLinesWithCrLf) {
         other.close();
         log("last");
     }
-    EXPECT_EQ(readAll(path), "old\r\nfirst\r\ncaf[#233][#10]\r\nother\r\nlast\r\n");
+    EXPECT_EQ(readAll(path), "old\r\nfirst\r\ncaf[#233][#10]\r\n\xC2\xA9[#127]\r\n[#8364][#9]\r\n"
+                             "other\r\nlast\r\n");
 }
 
 TEST_F(FileLogTest, RestartEmptiesTheFileOnOpen) {
