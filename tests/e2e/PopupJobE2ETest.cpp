@@ -3,9 +3,15 @@
 // interface, zvjob holds the job and starts queriant for it, and the dialogs are answered
 // under Xvfb by typing. The answer record zvjob decrypts is compared line by line.
 #include "E2ESupport.h"
+#include "PopupServerProcess.h"
 #include "TestSupport.h"
 #include "ZvRegistry.h"
 
+#include "PrintJobDetails.h"
+#include "ZvSharedSection.h"
+
+#include <QDir>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -34,10 +40,45 @@ QByteArray scenario() {
         .toJson();
 }
 
+// Three dialogs whose answers are remembered per print server and question group: the copies
+// are used again without asking, the PIN is offered but asked, the comment is always asked.
+QByteArray rememberingScenario() {
+    QJsonObject copies = descriptor("Copies", "integer");
+    copies["options"] = 96;
+    copies["max"] = 100;
+    copies["min"] = 1;
+    QJsonObject pin = descriptor("PIN", "string");
+    pin["options"] = 1 | 32;
+    pin["maxLength"] = 8;
+    QJsonObject comment = descriptor("Comment", "string");
+    comment["mandatory"] = 0;
+    comment["maxLength"] = 20;
+    const QJsonObject queue{{"transaction", 6},
+                            {"group", "Remembered"},
+                            {"descriptors", QJsonArray{copies, pin, comment}}};
+    return QJsonDocument(QJsonObject{{"version", 1005},
+                                     {"queues", QJsonObject{{"Multi", queue}}},
+                                     {"verify", QJsonObject{{"rule", "always"}}}})
+        .toJson();
+}
+
 struct Job {
     int exitCode = -1;
     QJsonObject report;
     QString err;
+
+    // The question names and answers of the record zvjob decrypted.
+    QStringList answers() const {
+        QStringList lines;
+        for (const QJsonValue &line : report.value(QStringLiteral("answerRecord"))
+                                          .toObject()
+                                          .value(QStringLiteral("lines"))
+                                          .toArray())
+            lines << line.toString();
+        // Workstation, user, document and pages come first; the notify address last.
+        return lines.mid(4, lines.size() - 6);
+    }
+    int count(const QString &logged) const { return int(err.count(logged)); }
 };
 
 class PopupJobE2E : public ::testing::Test {
@@ -45,36 +86,26 @@ protected:
     zvtest::Sandbox sandbox;
     QString trigger = sandbox.uniqueName(QStringLiteral("trigger"));
     zvtest::ScopedEnv triggerEnv{"ZORVANT_UPDATE_TRIGGER", trigger.toUtf8()};
-    QProcess server;
-    int port = 0;
+    std::unique_ptr<zvtest::PopupServerProcess> server;
 
-    ~PopupJobE2E() override {
-        server.kill();
-        server.waitForFinished(5000);
-    }
-
-    void startServer(const QStringList &faults = {}) {
-        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        server.start(e2e::binPath(QStringLiteral("zvpopupd")),
-                     QStringList{QStringLiteral("--scenario"),
-                                 sandbox.writeFile(QStringLiteral("scenario.json"), scenario()),
-                                 QStringLiteral("--key-bits"), QStringLiteral("512"),
-                                 QStringLiteral("--log"),
-                                 sandbox.path(QStringLiteral("server.log"))} +
-                         faults);
-        ASSERT_TRUE(server.waitForStarted());
-        while (server.state() == QProcess::Running && !server.canReadLine())
-            server.waitForReadyRead(200);
-        const QByteArray line = server.readLine().trimmed();
-        ASSERT_TRUE(line.startsWith("PORT ")) << line.constData();
-        port = line.mid(5).toInt();
+    void startServer(const QStringList &faults = {}, const QByteArray &json = scenario()) {
+        server = std::make_unique<zvtest::PopupServerProcess>(
+            e2e::binPath(QStringLiteral("zvpopupd")),
+            QStringList{QStringLiteral("--scenario"),
+                        sandbox.writeFile(QStringLiteral("scenario.json"), json),
+                        QStringLiteral("--key-bits"), QStringLiteral("512"),
+                        QStringLiteral("--log"), sandbox.path(QStringLiteral("server.log"))} +
+                faults);
+        const int port = server->port();
+        ASSERT_GT(port, 0);
         const auto key = zv::ZvRegKey::create(
             zv::RegRoot::LocalMachine, QStringLiteral("SOFTWARE\\Zorvant\\Popup Client\\server"));
         key.writeString(QStringLiteral("ServerPort"), QString::number(port));
         key.writeString(QStringLiteral("ReceiveTimeout"), QStringLiteral("20"));
     }
 
-    void startJob(QProcess &job, const QString &queue, const QString &display) {
+    void startJob(QProcess &job, const QString &queue, const QString &display,
+                  const QString &document = QStringLiteral("report.pdf")) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         env.insert(QStringLiteral("DISPLAY"), display);
@@ -84,9 +115,9 @@ protected:
                   {QStringLiteral("--json"), QStringLiteral("--timeout"), QStringLiteral("90"),
                    QStringLiteral("--print-server"), QStringLiteral("127.0.0.1"),
                    QStringLiteral("--queue"), queue, QStringLiteral("--user"),
-                   QStringLiteral("alice"), QStringLiteral("--document"),
-                   QStringLiteral("report.pdf"), QStringLiteral("--pages"), QStringLiteral("3"),
-                   QStringLiteral("--section"), sandbox.uniqueName(QStringLiteral("job"))});
+                   QStringLiteral("alice"), QStringLiteral("--document"), document,
+                   QStringLiteral("--pages"), QStringLiteral("3"), QStringLiteral("--section"),
+                   sandbox.uniqueName(QStringLiteral("job"))});
         ASSERT_TRUE(job.waitForStarted());
     }
 
@@ -128,18 +159,16 @@ TEST_F(PopupJobE2E, LogonStringAndIntegerAnsweredThroughTheDialogs) {
     const Job job = finish(process);
     ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
 
-    QStringList lines;
-    for (const QJsonValue &line : job.report.value(QStringLiteral("answerRecord"))
-                                      .toObject()
-                                      .value(QStringLiteral("lines"))
-                                      .toArray())
-        lines << line.toString();
+    const QJsonArray record = job.report.value(QStringLiteral("answerRecord"))
+                                  .toObject()
+                                  .value(QStringLiteral("lines"))
+                                  .toArray();
     // The logon answer is the job's user from then on.
-    const QStringList expected{
-        "WS1",       "bob",       "report.pdf",     "3",           "username",
-        "bob",       "password",  "s3cret",         "Comment",     "hello world",
-        "CC_Static", "Copies\r4", "StaticNotifyIP", "127.0.0.1:S5"};
-    EXPECT_EQ(lines, expected) << qPrintable(QJsonDocument(job.report).toJson());
+    EXPECT_EQ(record.at(1).toString(), QStringLiteral("bob"));
+    EXPECT_EQ(job.answers(), QStringList({"username", "bob", "password", "s3cret", "Comment",
+                                          "hello world", "CC_Static", "Copies\r4"}))
+        << qPrintable(QJsonDocument(job.report).toJson());
+    EXPECT_EQ(record.last().toString(), QStringLiteral("127.0.0.1:S5"));
 }
 
 TEST_F(PopupJobE2E, UnknownQueueShowsTheErrorScreen) {
@@ -168,4 +197,150 @@ TEST_F(PopupJobE2E, ServerLostDuringTheJobShowsTheConnectionError) {
         QStringLiteral("TMainform.HandleException Connection timed out. Data is incomplete")))
         << qPrintable(job.err);
     EXPECT_TRUE(job.report.value(QStringLiteral("answerRecord")).isNull());
+}
+
+// ---- Remembered answers and multipart jobs ---------------------------------------------------
+
+namespace {
+
+class RememberedAnswersE2E : public PopupJobE2E {
+protected:
+    void SetUp() override {
+        startServer({}, rememberingScenario());
+        // velkor, started by the first job, keeps the prior-jobs section for the later ones.
+        const auto installed = zv::ZvRegKey::create(
+            zv::RegRoot::LocalMachine, QStringLiteral("SOFTWARE\\Zorvant\\Installed Components"));
+        installed.writeString(
+            QStringLiteral("Path"),
+            QFileInfo(e2e::binPath(QStringLiteral("velkor"))).dir().absolutePath() +
+                QStringLiteral("/.."));
+        const auto log = zv::ZvRegKey::create(zv::RegRoot::LocalMachine,
+                                              popupClientKey() + QStringLiteral("\\Log"));
+        log.writeString(QStringLiteral("Filename"), sandbox.path(QStringLiteral("client.log")));
+        setting(QStringLiteral("SkipDialogTimeout"), 60);
+        setting(QStringLiteral("CheckDocNames"), 0);
+    }
+    void TearDown() override { zv::ZvSharedSection::unlink(PriorJobsSectionName()); }
+
+    static QString popupClientKey() { return QStringLiteral("SOFTWARE\\Zorvant\\Popup Client"); }
+    static void setting(const QString &name, quint32 value) {
+        zv::ZvRegKey::create(zv::RegRoot::LocalMachine, popupClientKey()).writeDWord(name, value);
+    }
+
+    // A job whose dialogs are answered by typing each line in turn ("" presses Return only).
+    Job answeredJob(const QStringList &lines,
+                    const QString &document = QStringLiteral("report.pdf")) {
+        e2e::VirtualDisplay display;
+        QProcess process;
+        startJob(process, QStringLiteral("Multi"), display.name(), document);
+        for (const QString &line : lines) {
+            EXPECT_TRUE(display.focusClientWindow());
+            EXPECT_TRUE(display.typeLine(line));
+        }
+        return finish(process);
+    }
+
+    // A job that ends without waiting for anyone.
+    Job unaskedJob() {
+        e2e::VirtualDisplay display;
+        QProcess process;
+        startJob(process, QStringLiteral("Multi"), display.name());
+        return finish(process);
+    }
+
+    QByteArray clientLog() const { return sandbox.readFile(QStringLiteral("client.log")); }
+};
+
+} // namespace
+
+TEST_F(RememberedAnswersE2E, FurtherPartOfAJobIsAnsweredWithoutADialog) {
+    const Job first = answeredJob({"4", "7391", "hello"});
+    ASSERT_EQ(first.exitCode, 1) << qPrintable(first.err);
+    const QStringList expected{"Copies", "4", "PIN", "7391", "Comment", "hello"};
+    EXPECT_EQ(first.answers(), expected);
+
+    const Job second = unaskedJob();
+    EXPECT_EQ(second.exitCode, 1) << qPrintable(second.err);
+    EXPECT_EQ(second.answers(), expected);
+    EXPECT_EQ(second.count(QStringLiteral("HandlePresentQuestionSet")), 0);
+    EXPECT_EQ(second.count(QStringLiteral("FMultipartPrintJob=TRUE")), 1);
+
+    // The secure answer never reaches a log, though the log saw both jobs.
+    const QByteArray log = clientLog();
+    EXPECT_EQ(log.count("SaveLastAnswers - AnswerStr: <Data removed for security reasons>"), 2);
+    EXPECT_FALSE(log.contains("7391"));
+    EXPECT_FALSE(first.err.contains(QStringLiteral("7391")));
+    EXPECT_FALSE(second.err.contains(QStringLiteral("7391")));
+}
+
+TEST_F(RememberedAnswersE2E, AnotherDocumentIsAskedWithTheAnswersOffered) {
+    setting(QStringLiteral("CheckDocNames"), 1);
+    ASSERT_EQ(answeredJob({"4", "7391", "hello"}).exitCode, 1);
+    // The copies pass by themselves, the PIN is offered (Return accepts it), the comment is
+    // asked afresh.
+    const Job second = answeredJob({"", "bye"}, QStringLiteral("other.pdf"));
+    EXPECT_EQ(second.exitCode, 1) << qPrintable(second.err);
+    EXPECT_EQ(second.answers(), QStringList({"Copies", "4", "PIN", "7391", "Comment", "bye"}));
+    EXPECT_EQ(second.count(QStringLiteral("TQuestionForm.AfterFormShow: skip this form.")), 1);
+}
+
+TEST_F(RememberedAnswersE2E, AfterACancelledJobTheNextIsAsked) {
+    ASSERT_EQ(answeredJob({"4", "7391", "hello"}).exitCode, 1);
+    setting(QStringLiteral("SkipDialogTimeout"), 0);
+    {
+        e2e::VirtualDisplay display;
+        QProcess process;
+        startJob(process, QStringLiteral("Multi"), display.name());
+        ASSERT_TRUE(display.focusClientWindow());
+        ASSERT_TRUE(display.xdotool({QStringLiteral("key"), QStringLiteral("alt+c")}));
+        const Job cancelled = finish(process);
+        EXPECT_EQ(cancelled.exitCode, 0) << qPrintable(cancelled.err);
+    }
+    setting(QStringLiteral("SkipDialogTimeout"), 60);
+    const Job third = answeredJob({"", "again"});
+    EXPECT_EQ(third.exitCode, 1) << qPrintable(third.err);
+    EXPECT_EQ(third.count(QStringLiteral("LastUserResponse: 0")), 1);
+    EXPECT_EQ(third.answers(), QStringList({"Copies", "4", "PIN", "7391", "Comment", "again"}));
+}
+
+TEST_F(RememberedAnswersE2E, AnExpiredPeriodOffersNothing) {
+    setting(QStringLiteral("KeepLastAnswersPeriod"), 300);
+    ASSERT_EQ(answeredJob({"4", "7391", "hello"}).exitCode, 1);
+    {
+        // The first job was answered ten minutes ago.
+        TPrintJobList list;
+        list.LoadPrintJobs();
+        ASSERT_EQ(list.Count(), 1);
+        list.Item(0).JobReceived -= 600.0 / 86400.0;
+        list.SavePrintJobs();
+    }
+    // Every dialog asks again: a remembered copies answer would have passed by itself and the
+    // typing would land one dialog later.
+    const Job second = answeredJob({"5", "1111", "new"});
+    EXPECT_EQ(second.exitCode, 1) << qPrintable(second.err);
+    EXPECT_EQ(second.answers(), QStringList({"Copies", "5", "PIN", "1111", "Comment", "new"}));
+    EXPECT_EQ(second.count(QStringLiteral("Keep Last Answers period 300 seconds has expired.")), 3);
+}
+
+TEST_F(RememberedAnswersE2E, APassedOverDialogIsShownAgainOnBack) {
+    setting(QStringLiteral("SkipDialogTimeout"), 0);
+    ASSERT_EQ(answeredJob({"4", "7391", "hello"}).exitCode, 1);
+
+    e2e::VirtualDisplay display;
+    QProcess process;
+    startJob(process, QStringLiteral("Multi"), display.name());
+    // The copies dialog passes by itself; from the PIN dialog, Back shows it again and it stays.
+    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(display.xdotool({QStringLiteral("key"), QStringLiteral("alt+b")}));
+    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(display.typeLine(QString())); // copies: the remembered 4
+    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(display.typeLine(QString())); // PIN: the remembered one
+    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(display.typeLine(QStringLiteral("back again")));
+    const Job job = finish(process);
+    EXPECT_EQ(job.exitCode, 1) << qPrintable(job.err);
+    EXPECT_EQ(job.answers(), QStringList({"Copies", "4", "PIN", "7391", "Comment", "back again"}));
+    EXPECT_EQ(job.count(QStringLiteral("TQuestionForm.AfterFormShow: skip this form.")), 1);
+    EXPECT_EQ(job.count(QStringLiteral("QuestionSet.FormType: integerform")), 2);
 }
