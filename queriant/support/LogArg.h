@@ -24,23 +24,14 @@ public:
     TLogArg(char c) : m_kind(Kind::Char), m_bits(static_cast<unsigned char>(c)) {}
     TLogArg(QChar c) : m_kind(Kind::Char), m_bits(c.unicode()) {}
     TLogArg(const QString &s) : TLogArg(QStringView(s)) {}
-    TLogArg(QStringView s) : m_kind(Kind::Text) {
-        m_text = s.data();
-        m_size = s.size();
-    }
-    TLogArg(const QByteArray &b) : m_kind(Kind::Bytes) {
-        m_bytes = b.constData();
-        m_size = b.size();
-    }
-    TLogArg(const std::string &s) : m_kind(Kind::Bytes) {
-        m_bytes = s.data();
-        m_size = qsizetype(s.size());
-    }
+    TLogArg(QStringView s) : m_kind(Kind::Text), m_text(s.data()), m_size(s.size()) {}
+    TLogArg(const QByteArray &b) : m_kind(Kind::Bytes), m_bytes(b.constData()), m_size(b.size()) {}
+    TLogArg(const std::string &s)
+        : m_kind(Kind::Bytes), m_bytes(s.data()), m_size(qsizetype(s.size())) {}
     // A null pointer is an empty string.
-    TLogArg(const char *s) : m_kind(Kind::Bytes) {
-        m_bytes = s ? s : "";
-        m_size = qsizetype(std::char_traits<char>::length(m_bytes));
-    }
+    TLogArg(const char *s)
+        : m_kind(Kind::Bytes), m_bytes(s ? s : ""),
+          m_size(qsizetype(std::char_traits<char>::length(m_bytes))) {}
     TLogArg(const void *p) : m_kind(Kind::Pointer), m_bits(reinterpret_cast<quintptr>(p)) {}
 
     Kind kind() const { return m_kind; }
@@ -50,7 +41,7 @@ public:
     }
     bool isSigned() const { return m_kind == Kind::Int32 || m_kind == Kind::Int64; }
     bool isWide() const { return m_kind == Kind::Int64 || m_kind == Kind::UInt64; }
-    // Integer kinds, Char and Pointer.
+    // Integer kinds, Char and Pointer only.
     qint64 signedValue() const { return qint64(m_bits); }
     quint64 unsignedValue() const { return m_bits; }
     double doubleValue() const { return m_double; }
@@ -59,9 +50,12 @@ public:
 
 private:
     Kind m_kind;
-    quint64 m_bits = 0;
-    double m_double = 0;
-    const QChar *m_text = nullptr;
-    const char *m_bytes = nullptr;
+    // One of these by the kind; small, as a call builds an array of them for every entry.
+    union {
+        quint64 m_bits;
+        double m_double;
+        const QChar *m_text;
+        const char *m_bytes;
+    };
     qsizetype m_size = 0;
 };
