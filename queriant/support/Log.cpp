@@ -252,26 +252,36 @@ void TClassData::appendPrefix(ThreadState &cache, TLogBuffer<Char> &out, quint32
     }
 }
 
-void TClassData::entry(quint32 category, quint32 kind, quint32 level, const char *format,
-                       std::span<const TLogArg> args) noexcept {
+struct TClassData::Request {
+    quint32 category;
+    quint32 kind;
+    const char *format;
+    const TLogArg *args;
+    size_t count;
+};
+
+void TClassData::formatAndDeliver(quint32 category, quint32 kind, const char *format,
+                                  const TLogArg *args, size_t count) noexcept {
     try {
-        if (!passes(category, kind, level))
-            return;
+        const Request request{category, kind, format, args, count};
         ThreadState &state = threadState();
         if (state.buffersBusy) {
             LineBuffers own;
-            buildAndDeliver(state, own, category, kind, format, args);
+            buildAndDeliver(state, own, request);
             return;
         }
         const TBuffersInUse inUse(state.buffersBusy);
-        buildAndDeliver(state, state.buffers, category, kind, format, args);
+        buildAndDeliver(state, state.buffers, request);
     } catch (...) {
         // The log never fails its caller.
     }
 }
 
-void TClassData::buildAndDeliver(ThreadState &state, LineBuffers &buffers, quint32 category,
-                                 quint32 kind, const char *format, std::span<const TLogArg> args) {
+void TClassData::buildAndDeliver(ThreadState &state, LineBuffers &buffers, const Request &request) {
+    const quint32 category = request.category;
+    const quint32 kind = request.kind;
+    const char *const format = request.format;
+    const std::span<const TLogArg> args(request.args, request.count);
     const quint32 opts = options();
     // Most lines have no character above 255 and are built in Latin-1.
     TLogLatin1Text &latin1 = buffers.latin1;

@@ -89,7 +89,10 @@ public:
 
     // Filters, formats and delivers one entry.
     void entry(quint32 category, quint32 kind, quint32 level, const char *format,
-               std::span<const TLogArg> args) noexcept;
+               std::span<const TLogArg> args) noexcept {
+        if (passes(category, kind, level))
+            formatAndDeliver(category, kind, format, args.data(), args.size());
+    }
     // Hands a finished line to every sink, under the lock.
     void deliver(QStringView line, quint32 kind = lkInformation) noexcept;
 
@@ -101,9 +104,12 @@ private:
     void removeSink(TZvLog *sink);
     struct ThreadState;
     struct LineBuffers;
+    struct Request;
     static ThreadState &threadState();
-    void buildAndDeliver(ThreadState &state, LineBuffers &buffers, quint32 category, quint32 kind,
-                         const char *format, std::span<const TLogArg> args);
+    // The arguments one by one, so that they are passed in registers.
+    void formatAndDeliver(quint32 category, quint32 kind, const char *format, const TLogArg *args,
+                          size_t count) noexcept;
+    void buildAndDeliver(ThreadState &state, LineBuffers &buffers, const Request &request);
     template <typename Char>
     void appendPrefix(ThreadState &state, TLogBuffer<Char> &out, quint32 options, quint32 category,
                       quint32 kind);

@@ -366,10 +366,14 @@ template <typename Out> bool convertBare(Out &out, char letter, const TLogArg &a
             char buf[24];
             char *const end = buf + sizeof buf;
             char *digit = end;
-            do {
+            for (; magnitude > 0xFFFFFFFFu; magnitude /= 10)
                 *--digit = char('0' + magnitude % 10);
-                magnitude /= 10;
-            } while (magnitude != 0);
+            // The rest in 32 bits, which divide faster.
+            auto small = quint32(magnitude);
+            do {
+                *--digit = char('0' + small % 10);
+                small /= 10;
+            } while (small != 0);
             if (negative)
                 *--digit = '-';
             out.append(QLatin1StringView(digit, end - digit));

@@ -64,10 +64,13 @@ Q_ALWAYS_INLINE bool LogCopyBytes(char *dst, const char *src, qsizetype n) {
         return !((head | tail) & quint32(highBits));
     }
     if (n > 0) {
-        dst[0] = src[0];
-        dst[n / 2] = src[n / 2];
-        dst[n - 1] = src[n - 1];
-        return !((src[0] | src[n / 2] | src[n - 1]) & 0x80);
+        const char first = src[0];
+        const char middle = src[n / 2];
+        const char last = src[n - 1];
+        dst[0] = first;
+        dst[n / 2] = middle;
+        dst[n - 1] = last;
+        return !((first | middle | last) & 0x80);
     }
     return true;
 }
