@@ -136,11 +136,12 @@ QString RequestText(const QString &verb, const QStringList &fields) {
     return text;
 }
 
-QByteArray MakePacket(const QByteArray &prefix, const QString &request,
-                      const TCtrChain::SessionKey *key) {
+namespace {
+
+QByteArray makePacket(const QByteArray &prefix, const QString &request, TCtrChain *chain) {
     // The body may carry answers (VERIFYLASTANSWERS): its plain copy is wiped below.
     QByteArray body = request.toUtf8();
-    const int pad = key ? TCtrChain::PadCount(static_cast<std::size_t>(body.size())) : 0;
+    const int pad = chain ? TCtrChain::PadCount(static_cast<std::size_t>(body.size())) : 0;
     const qsizetype headerSize = prefix.size() + 7;
     const qsizetype length = headerSize + body.size() + pad;
     if (length > MaxMessageSize) {
@@ -154,33 +155,25 @@ QByteArray MakePacket(const QByteArray &prefix, const QString &request,
     message += Separator;
     message += body;
     zv::SecureWipe(body);
-    if (key) {
+    if (chain) {
         message.append(pad, static_cast<char>(pad));
         auto *start = reinterpret_cast<std::uint8_t *>(message.data()) + headerSize;
-        TCtrChain(*key).Encrypt(start, start, static_cast<std::size_t>(length - headerSize));
+        chain->ChainValue = {};
+        chain->Encrypt(start, start, static_cast<std::size_t>(length - headerSize));
     }
     return message;
 }
 
-bool CheckHeader(const QByteArray &header, int &responseSize) {
-    if (header.left(7).toUpper() != "ZVPOPUP")
-        return false;
-    const QByteArray digits = header.mid(12, 6);
-    if (digits.size() != 6 || !isDigits(digits))
-        fail(QStringLiteral("Malformed Size field in Popup Message Header"));
-    responseSize = digits.toInt();
-    return true;
-}
-
-TResponse SplitResponse(QByteArray response, const TCtrChain::SessionKey *key) {
+TResponse splitResponse(QByteArray response, TCtrChain *chain) {
     const qsizetype received = response.size();
     if (received < HeaderSize + 1)
         fail(QStringLiteral("Received Header is incomplete"));
     qsizetype used = received;
-    if (key) {
+    if (chain) {
         auto *body = reinterpret_cast<std::uint8_t *>(response.data()) + HeaderSize;
         const qsizetype bodySize = received - HeaderSize;
-        TCtrChain(*key).Decrypt(body, body, static_cast<std::size_t>(bodySize));
+        chain->ChainValue = {};
+        chain->Decrypt(body, body, static_cast<std::size_t>(bodySize));
         const int pad = static_cast<std::uint8_t>(response.back());
         if (pad < 1 || pad > 16 || pad > bodySize)
             fail(QStringLiteral("Malformed padding in response"));
@@ -189,6 +182,7 @@ TResponse SplitResponse(QByteArray response, const TCtrChain::SessionKey *key) {
 
     TResponse result;
     const QByteArray data = QByteArray::fromRawData(response.constData(), used);
+    result.Fields.reserve(data.count(Separator) + 1);
     qsizetype start = 0;
     while (start < data.size()) {
         qsizetype end = data.indexOf(Separator, start);
@@ -210,6 +204,41 @@ TResponse SplitResponse(QByteArray response, const TCtrChain::SessionKey *key) {
     if (declared != received)
         fail(QStringLiteral("Size mismatch between given size and actual size of data"));
     return result;
+}
+
+} // namespace
+
+bool CheckHeader(const QByteArray &header, int &responseSize) {
+    if (header.left(7).toUpper() != "ZVPOPUP")
+        return false;
+    const QByteArray digits = header.mid(12, 6);
+    if (digits.size() != 6 || !isDigits(digits))
+        fail(QStringLiteral("Malformed Size field in Popup Message Header"));
+    responseSize = digits.toInt();
+    return true;
+}
+
+QByteArray MakePacket(const QByteArray &prefix, const QString &request,
+                      const TCtrChain::SessionKey *key) {
+    if (!key)
+        return makePacket(prefix, request, nullptr);
+    TCtrChain chain(*key);
+    return makePacket(prefix, request, &chain);
+}
+
+QByteArray MakePacket(const QByteArray &prefix, const QString &request, TCtrChain &chain) {
+    return makePacket(prefix, request, &chain);
+}
+
+TResponse SplitResponse(QByteArray response, const TCtrChain::SessionKey *key) {
+    if (!key)
+        return splitResponse(std::move(response), nullptr);
+    TCtrChain chain(*key);
+    return splitResponse(std::move(response), &chain);
+}
+
+TResponse SplitResponse(QByteArray response, TCtrChain &chain) {
+    return splitResponse(std::move(response), &chain);
 }
 
 QStringList SplitLines(const QString &text) {

@@ -39,6 +39,9 @@ QString RequestText(const QString &verb, const QStringList &fields);
 // Throws when the message would not fit the six-digit length field.
 QByteArray MakePacket(const QByteArray &prefix, const QString &request,
                       const TCtrChain::SessionKey *key);
+// The same with a chain kept for a connection's messages: each message starts it afresh from
+// the zero vector, as a new chain would, without keying a new cipher.
+QByteArray MakePacket(const QByteArray &prefix, const QString &request, TCtrChain &chain);
 // The length field of a received header; false when the identifier is not ours.
 bool CheckHeader(const QByteArray &header, int &responseSize);
 
@@ -48,6 +51,7 @@ struct TResponse {
 };
 // Decrypts (with a key), unpads and splits a whole response message, checking its header.
 TResponse SplitResponse(QByteArray response, const TCtrChain::SessionKey *key);
+TResponse SplitResponse(QByteArray response, TCtrChain &chain);
 
 // Lines separated by CR LF, CR or LF; an empty field gives no lines.
 QStringList SplitLines(const QString &text);

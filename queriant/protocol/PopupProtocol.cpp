@@ -39,10 +39,21 @@ void TPopupProtocol::SetProtocolVersion(int version) {
     HeaderPrefix = popup::HeaderPrefix(version);
 }
 
+TCtrChain &TPopupProtocol::SessionChain() const {
+    bool current = m_chain != nullptr;
+    for (int k = 0; current && k < TCtrChain::KeySize; ++k)
+        current = m_chain->Key[k] == (SessionKey[k] ^ TCtrChain::KeyMask[k]);
+    if (!current)
+        m_chain = std::make_unique<TCtrChain>(SessionKey);
+    return *m_chain;
+}
+
 QByteArray TPopupProtocol::MakePacket(const QString &request) const {
     LogInfo("Making %S Packet",
             QStringView(request).left(request.indexOf(QChar(popup::Separator))));
-    return popup::MakePacket(HeaderPrefix, request, EncryptionOn ? &SessionKey : nullptr);
+    if (!EncryptionOn)
+        return popup::MakePacket(HeaderPrefix, request, nullptr);
+    return popup::MakePacket(HeaderPrefix, request, SessionChain());
 }
 
 void TPopupProtocol::CheckHeader(TProtocolSocket &, const QByteArray &header, int &responseSize,
@@ -52,7 +63,8 @@ void TPopupProtocol::CheckHeader(TProtocolSocket &, const QByteArray &header, in
 
 popup::TResponse TPopupProtocol::Split(const QByteArray &response) {
     LogInfo("ProcessData length: %D", response.size());
-    popup::TResponse split = popup::SplitResponse(response, EncryptionOn ? &SessionKey : nullptr);
+    popup::TResponse split = EncryptionOn ? popup::SplitResponse(response, SessionChain())
+                                          : popup::SplitResponse(response, nullptr);
     ServerVersion = split.ServerVersion;
     return split;
 }

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 using popup::TCostCenter;
@@ -95,8 +96,12 @@ private:
     QByteArray Exchange(const QString &verb, const QStringList &fields);
     popup::TResponse Split(const QByteArray &response);
     popup::TDescriptorContext DescriptorContext() const;
+    TCtrChain &SessionChain() const;
 
     QStringList m_sqlData;
+    // The message cipher under SessionKey, keyed once rather than for every message; made
+    // again when SessionKey changes.
+    mutable std::unique_ptr<TCtrChain> m_chain;
     // Built once per LoadDescriptors: the user, locale and translation do not change mid-job.
     std::optional<popup::TDescriptorContext> m_descriptorContext;
 };

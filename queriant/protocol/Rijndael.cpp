@@ -3,6 +3,7 @@
 
 #include "SecureWipe.h"
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 #include <algorithm>
@@ -91,9 +92,14 @@ void TRijndael::Init(const std::uint8_t *key, int keyBits, const Block &iv) {
         FreeContexts();
     m_keyBytes = keyBytes;
     m_rounds = m_keyBytes == 16 ? 10 : m_keyBytes == 24 ? 12 : 14;
-    m_key.fill(0);
-    std::memcpy(m_key.data(), key, static_cast<std::size_t>(given));
-    RekeyContexts();
+    std::array<std::uint8_t, 32> next{};
+    std::memcpy(next.data(), key, static_cast<std::size_t>(given));
+    // A chain restarted under the same key (one per message) keeps its keyed contexts.
+    if (CRYPTO_memcmp(next.data(), m_key.data(), m_key.size()) != 0) {
+        m_key = next;
+        RekeyContexts();
+    }
+    zv::SecureWipe(next.data(), next.size());
     m_iv = iv;
     m_chain = iv;
     m_initialized = true;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "PopupMessages.h"
+#include "PopupProtocol.h"
 #include "TestSupport.h"
 
 #include <openssl/evp.h>
@@ -233,6 +234,42 @@ TEST(PopupFraming, EncryptedResponsesAndPadding) {
               QStringLiteral("Missing parameters in header"));
     // A short garbage body cannot be read past its end.
     EXPECT_NE(errorOf([&] { SplitResponse(response("xyz"), &key); }), QStringLiteral("(no error)"));
+}
+
+// A connection keeps one chain for all its messages; each message must still read and write as
+// under a chain of its own, also after a message the chain refused.
+TEST(PopupFraming, KeptChainCiphersEveryMessageAfresh) {
+    TCtrChain::SessionKey key;
+    for (int k = 0; k < 16; ++k)
+        key[k] = static_cast<std::uint8_t>(200 - 7 * k);
+    TCtrChain kept(key);
+    const QByteArray prefix = HeaderPrefix(1005);
+    const QString requests[] = {
+        RequestText(QStringLiteral("INITNEWJOB"), {QStringLiteral("ws"), QStringLiteral("q")}),
+        RequestText(QStringLiteral("GETNEXTDESCRIPTOR"), {QStringLiteral("4711")}),
+        RequestText(QStringLiteral("X"), {QString(40, QLatin1Char('y'))}),
+        RequestText(QStringLiteral("GETSQLDATA"), {QStringLiteral("1234")}),
+    };
+    for (const QString &request : requests) {
+        SCOPED_TRACE(request.toStdString());
+        EXPECT_EQ(MakePacket(prefix, request, kept), MakePacket(prefix, request, &key));
+        const QByteArray body = request.toUtf8();
+        const TResponse split = SplitResponse(encryptedResponse(body, key), kept);
+        EXPECT_EQ(split.Fields.mid(2),
+                  SplitResponse(encryptedResponse(body, key), &key).Fields.mid(2));
+        EXPECT_EQ(split.Fields[2], request.section(QChar(Separator), 0, 0));
+        EXPECT_NE(errorOf([&] { SplitResponse(response("xyz0123456789abc"), kept); }),
+                  QStringLiteral("(no error)"));
+    }
+
+    // The protocol object keeps a chain too, and makes it again when its session key changes.
+    TPopupProtocol p;
+    p.EncryptionOn = true;
+    for (std::uint8_t first : {1, 2, 1}) {
+        p.SessionKey = key;
+        p.SessionKey[0] = first;
+        EXPECT_EQ(p.MakePacket(requests[0]), MakePacket(prefix, requests[0], &p.SessionKey));
+    }
 }
 
 TEST(PopupParsers, InitNewJob) {
