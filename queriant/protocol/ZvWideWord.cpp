@@ -288,20 +288,6 @@ void subtract(Number &a, const Number &m, int n) {
     }
 }
 
-// a = a * 2^(64 n) mod m by doubling, for a < m.
-void toMontgomery(Number &a, const Number &m, int n) {
-    for (int bit = 0; bit < 64 * n; ++bit) {
-        Limb carry = 0;
-        for (int k = 0; k <= n; ++k) {
-            const Limb next = a.limb[k] >> 63;
-            a.limb[k] = a.limb[k] << 1 | carry;
-            carry = next;
-        }
-        if (!lessThan(a, m, n))
-            subtract(a, m, n);
-    }
-}
-
 // out = a * b / 2^(64 n) mod m (CIOS).
 void multiply(const Number &a, const Number &b, const Number &m, Limb mInv, int n, Number &out) {
     std::array<Limb, MaxLimbs + 2> t{};
@@ -338,14 +324,25 @@ void power(TZvWideWord &base, const TZvWideWord &exponent, const TZvWideWord &mo
     const int n = (modulus.Length + 7) / 8;
     Number m, b, r, one;
     load(modulus, m);
-    load(base, b);
+    // The base in Montgomery form, base * 2^(64 n) mod m: shifted up by 8 n bytes and divided,
+    // which for a short base such as a session key takes a handful of quotient digits.
+    {
+        TZvWideWord shifted, rest;
+        if (base.Length > 0) {
+            std::copy_n(base.Digits.begin(), base.Length, shifted.Digits.begin() + 8 * n);
+            shifted.Length = base.Length + 8 * n;
+            shifted.Divide(modulus, rest);
+        }
+        load(rest, b);
+        zv::SecureWipe(shifted.Digits.data(), shifted.Digits.size());
+        zv::SecureWipe(rest.Digits.data(), rest.Digits.size());
+    }
     // -m^-1 mod 2^64 by Newton's iteration (m is odd).
     Limb inverse = 1;
     for (int k = 0; k < 6; ++k)
         inverse *= 2 - m.limb[0] * inverse;
     const Limb mInv = static_cast<Limb>(0) - inverse;
 
-    toMontgomery(b, m, n);
     // The top exponent bit turns 1 into the base: start there rather than convert 1 as well.
     r = b;
     Number scratch;

@@ -188,6 +188,38 @@ TEST(ZvWideWord, DivisionAndModPowAgreeWithOpenSsl) {
         BN_free(bd);
         BN_free(out);
     }
+    // Moduli of every length up to 128 bytes, whole limbs or not, with bases from one byte up
+    // to the modulus' length (the base goes into Montgomery form by a shift and a division).
+    for (int round = 0; round < 60; ++round) {
+        const int modulusBytes = 2 + static_cast<int>(rng() % 127);
+        QByteArray modulus = randomBytes(rng, modulusBytes);
+        modulus[0] = static_cast<char>(modulus[0] | 0x40);
+        modulus[modulusBytes - 1] = static_cast<char>(modulus[modulusBytes - 1] | 1);
+        const QByteArray base = randomBytes(rng, 1 + static_cast<int>(rng() % modulusBytes));
+        const QByteArray exponent = randomBytes(rng, 1 + static_cast<int>(rng() % 4));
+        const auto word = [](const QByteArray &bytes) {
+            TZvWideWord w;
+            w.AssignBytesTrimmed(reinterpret_cast<const std::uint8_t *>(bytes.constData()),
+                                 static_cast<int>(bytes.size()));
+            return w;
+        };
+        TZvWideWord value = word(base);
+        value.ModPow(word(exponent), word(modulus));
+        const auto bn = [](const QByteArray &bytes) {
+            return BN_bin2bn(reinterpret_cast<const unsigned char *>(bytes.constData()),
+                             static_cast<int>(bytes.size()), nullptr);
+        };
+        BIGNUM *bm = bn(modulus), *bb = bn(base), *be = bn(exponent), *out = BN_new();
+        BN_mod_exp(out, bb, be, bm, ctx);
+        char *h = BN_bn2hex(out);
+        EXPECT_EQ(value.ToHex().toLatin1(), QByteArray(h) == "0" ? QByteArray() : QByteArray(h))
+            << round;
+        OPENSSL_free(h);
+        BN_free(bm);
+        BN_free(bb);
+        BN_free(be);
+        BN_free(out);
+    }
     BN_CTX_free(ctx);
 
     // A modulus over 128 bytes overflows as soon as the residues grow.
