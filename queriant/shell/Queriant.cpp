@@ -3,6 +3,7 @@
 #include "AesUse.h"
 #include "AutomationRegistration.h"
 #include "CommandLine.h"
+#include "FontWarmUp.h"
 #include "Log.h"
 #include "MainFormAdaptor.h"
 #include "MainFrm.h"
@@ -13,6 +14,7 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QScopeGuard>
 
 #include <cstdio>
 
@@ -83,7 +85,9 @@ int main(int argc, char **argv) {
     if (const std::optional<int> done = runStartAction(StartActionFromParameters(parameters)))
         return *done;
 
+    TFontWarmUp fontWarmUp;
     TQueriantApplication app(argc, argv);
+    const auto waitForFonts = qScopeGuard([&fontWarmUp] { fontWarmUp.Wait(); });
     QApplication::setApplicationName(QStringLiteral("queriant"));
     QApplication::setApplicationDisplayName(QStringLiteral("Print job question"));
     SetRightToLeftLayout(IsRightToLeftLocale());

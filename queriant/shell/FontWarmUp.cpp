@@ -1,0 +1,41 @@
+// SPDX-License-Identifier: MIT
+#include "FontWarmUp.h"
+
+#include <dlfcn.h>
+#include <sys/resource.h>
+#include <system_error>
+#include <unistd.h>
+
+namespace {
+
+// fontconfig comes into the process with Qt's GUI library; looked up rather than linked so
+// that the build needs no fontconfig headers, and skipped where it is missing. Its
+// configuration is process-wide and safe to load from any thread: Qt's font database finds it
+// loaded, or loads its own if it comes first and the later one is dropped.
+void loadFontConfiguration() {
+    // Lowest priority: at normal priority on two cores it slowed the set-up of the display
+    // connection, which is on the way to the first dialog too, by almost as much as it saved.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+    using TFcInit = int (*)();
+    if (auto init = reinterpret_cast<TFcInit>(dlsym(RTLD_DEFAULT, "FcInit")))
+        init();
+}
+
+} // namespace
+
+TFontWarmUp::TFontWarmUp() {
+    try {
+        m_thread = std::thread(loadFontConfiguration);
+    } catch (const std::system_error &) {
+        // Without a thread the first text laid out loads it.
+    }
+}
+
+TFontWarmUp::~TFontWarmUp() {
+    Wait();
+}
+
+void TFontWarmUp::Wait() {
+    if (m_thread.joinable())
+        m_thread.join();
+}
