@@ -2,9 +2,7 @@
 #include "FontWarmUp.h"
 
 #include <dlfcn.h>
-#include <sys/resource.h>
 #include <system_error>
-#include <unistd.h>
 
 namespace {
 
@@ -13,9 +11,8 @@ namespace {
 // configuration is process-wide and safe to load from any thread: Qt's font database finds it
 // loaded, or loads its own if it comes first and the later one is dropped.
 void loadFontConfiguration() {
-    // Lowest priority: at normal priority on two cores it slowed the set-up of the display
-    // connection, which is on the way to the first dialog too, by almost as much as it saved.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 19);
+    // Normal priority on purpose: on a busy machine a low-priority thread hardly ran before the
+    // dialog needed the fonts, and the process lost the second share of processor time.
     using TFcInit = int (*)();
     if (auto init = reinterpret_cast<TFcInit>(dlsym(RTLD_DEFAULT, "FcInit")))
         init();
