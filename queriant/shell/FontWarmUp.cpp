@@ -11,8 +11,6 @@ namespace {
 // configuration is process-wide and safe to load from any thread: Qt's font database finds it
 // loaded, or loads its own if it comes first and the later one is dropped.
 void loadFontConfiguration() {
-    // Normal priority on purpose: on a busy machine a low-priority thread hardly ran before the
-    // dialog needed the fonts, and the process lost the second share of processor time.
     using TFcInit = int (*)();
     if (auto init = reinterpret_cast<TFcInit>(dlsym(RTLD_DEFAULT, "FcInit")))
         init();
@@ -21,6 +19,8 @@ void loadFontConfiguration() {
 } // namespace
 
 TFontWarmUp::TFontWarmUp() {
+    // At normal priority on purpose: on a busy machine a low-priority thread hardly ran before
+    // the dialog needed the fonts, and the process lost its second share of processor time.
     try {
         m_thread = std::thread(loadFontConfiguration);
     } catch (const std::system_error &) {
