@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 // The loopback benchmark starts zvpopupd with QProcess, which wants an application object.
 // With --one-job-setup PORT the program is the client process of one job set-up instead.
-#include <QCoreApplication>
+#include "BenchRun.h"
 
-#include <benchmark/benchmark.h>
+#include <QCoreApplication>
 
 #include <cstdlib>
 #include <cstring>
@@ -14,10 +14,5 @@ int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     if (argc == 3 && std::strcmp(argv[1], "--one-job-setup") == 0)
         return OneJobSetup(std::atoi(argv[2]));
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv))
-        return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return RunBenchmarks(argc, argv);
 }

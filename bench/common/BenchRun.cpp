@@ -1,0 +1,13 @@
+// SPDX-License-Identifier: MIT
+#include "BenchRun.h"
+
+#include <benchmark/benchmark.h>
+
+int RunBenchmarks(int &argc, char **argv) {
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv))
+        return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
