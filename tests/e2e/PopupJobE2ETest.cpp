@@ -227,15 +227,28 @@ protected:
         zv::ZvRegKey::create(zv::RegRoot::LocalMachine, popupClientKey()).writeDWord(name, value);
     }
 
-    // A job whose dialogs are answered by typing each line in turn ("" presses Return only).
+    // Dialogs presented so far, by every job of the test (the client log is shared).
+    int dialogsPresented() const {
+        return int(clientLog().count("MainFrm HandlePresentQuestionSet"));
+    }
+    // Waits until the n-th dialog since `before` is presented and gives it the focus. Typing
+    // before that would reach the dialog before it, or one about to pass by itself.
+    bool onDialog(const e2e::VirtualDisplay &display, int before, int n) const {
+        return e2e::waitUntil([&] { return dialogsPresented() >= before + n; }, 30000) &&
+               display.focusClientWindow();
+    }
+
+    // A job whose dialogs, from the first-th one presented on, are answered by typing each
+    // line in turn ("" presses Return only).
     Job answeredJob(const QStringList &lines,
-                    const QString &document = QStringLiteral("report.pdf")) {
+                    const QString &document = QStringLiteral("report.pdf"), int first = 1) {
         e2e::VirtualDisplay display;
         QProcess process;
+        const int before = dialogsPresented();
         startJob(process, QStringLiteral("Multi"), display.name(), document);
-        for (const QString &line : lines) {
-            EXPECT_TRUE(display.focusClientWindow());
-            EXPECT_TRUE(display.typeLine(line));
+        for (int i = 0; i < lines.size(); ++i) {
+            EXPECT_TRUE(onDialog(display, before, first + i));
+            EXPECT_TRUE(display.typeLine(lines[i]));
         }
         return finish(process);
     }
@@ -278,7 +291,7 @@ TEST_F(RememberedAnswersE2E, AnotherDocumentIsAskedWithTheAnswersOffered) {
     ASSERT_EQ(answeredJob({"4", "7391", "hello"}).exitCode, 1);
     // The copies pass by themselves, the PIN is offered (Return accepts it), the comment is
     // asked afresh.
-    const Job second = answeredJob({"", "bye"}, QStringLiteral("other.pdf"));
+    const Job second = answeredJob({"", "bye"}, QStringLiteral("other.pdf"), 2);
     EXPECT_EQ(second.exitCode, 1) << qPrintable(second.err);
     EXPECT_EQ(second.answers(), QStringList({"Copies", "4", "PIN", "7391", "Comment", "bye"}));
     EXPECT_EQ(second.count(QStringLiteral("TQuestionForm.AfterFormShow: skip this form.")), 1);
@@ -290,14 +303,16 @@ TEST_F(RememberedAnswersE2E, AfterACancelledJobTheNextIsAsked) {
     {
         e2e::VirtualDisplay display;
         QProcess process;
+        const int before = dialogsPresented();
         startJob(process, QStringLiteral("Multi"), display.name());
-        ASSERT_TRUE(display.focusClientWindow());
+        // The copies pass by themselves; the PIN dialog is cancelled.
+        ASSERT_TRUE(onDialog(display, before, 2));
         ASSERT_TRUE(display.xdotool({QStringLiteral("key"), QStringLiteral("alt+c")}));
         const Job cancelled = finish(process);
         EXPECT_EQ(cancelled.exitCode, 0) << qPrintable(cancelled.err);
     }
     setting(QStringLiteral("SkipDialogTimeout"), 60);
-    const Job third = answeredJob({"", "again"});
+    const Job third = answeredJob({"", "again"}, QStringLiteral("report.pdf"), 2);
     EXPECT_EQ(third.exitCode, 1) << qPrintable(third.err);
     EXPECT_EQ(third.count(QStringLiteral("LastUserResponse: 0")), 1);
     EXPECT_EQ(third.answers(), QStringList({"Copies", "4", "PIN", "7391", "Comment", "again"}));
@@ -328,15 +343,16 @@ TEST_F(RememberedAnswersE2E, APassedOverDialogIsShownAgainOnBack) {
 
     e2e::VirtualDisplay display;
     QProcess process;
+    const int before = dialogsPresented();
     startJob(process, QStringLiteral("Multi"), display.name());
     // The copies dialog passes by itself; from the PIN dialog, Back shows it again and it stays.
-    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(onDialog(display, before, 2));
     ASSERT_TRUE(display.xdotool({QStringLiteral("key"), QStringLiteral("alt+b")}));
-    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(onDialog(display, before, 3));
     ASSERT_TRUE(display.typeLine(QString())); // copies: the remembered 4
-    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(onDialog(display, before, 4));
     ASSERT_TRUE(display.typeLine(QString())); // PIN: the remembered one
-    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(onDialog(display, before, 5));
     ASSERT_TRUE(display.typeLine(QStringLiteral("back again")));
     const Job job = finish(process);
     EXPECT_EQ(job.exitCode, 1) << qPrintable(job.err);
