@@ -395,11 +395,13 @@ qsizetype TClassData::sinkCount() const {
 void TClassData::addSink(TZvLog *sink) {
     std::lock_guard guard(m_lock);
     m_sinks.push_back(sink);
+    m_sinkCount.store(qsizetype(m_sinks.size()), std::memory_order_relaxed);
 }
 
 void TClassData::removeSink(TZvLog *sink) {
     std::lock_guard guard(m_lock);
     m_sinks.erase(std::remove(m_sinks.begin(), m_sinks.end(), sink), m_sinks.end());
+    m_sinkCount.store(qsizetype(m_sinks.size()), std::memory_order_relaxed);
 }
 
 TZvLog::TZvLog(const QString &name, TClassData &holder) : m_holder(holder), m_name(name) {

@@ -87,10 +87,10 @@ public:
         return level <= this->level();
     }
 
-    // Filters, formats and delivers one entry.
+    // Filters, formats and delivers one entry; with no sink attached nothing is formatted.
     void entry(quint32 category, quint32 kind, quint32 level, const char *format,
                std::span<const TLogArg> args) noexcept {
-        if (passes(category, kind, level))
+        if (m_sinkCount.load(std::memory_order_relaxed) != 0 && passes(category, kind, level))
             formatAndDeliver(category, kind, format, args.data(), args.size());
     }
     // Hands a finished line to every sink, under the lock.
@@ -119,6 +119,7 @@ private:
 
     mutable std::mutex m_lock; // the sink list and delivery
     std::vector<TZvLog *> m_sinks;
+    std::atomic<qsizetype> m_sinkCount{0}; // m_sinks.size(), read without the lock
     std::atomic<quint32> m_filters{3};
     std::atomic<quint32> m_categories{1};
     std::atomic<quint32> m_types{7};
