@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The client's protocol against the real zvpopupd binary on the loopback interface.
 #include "PopupProtocol.h"
+#include "PopupServerProcess.h"
 #include "TestSupport.h"
 
 #include <QFile>
-#include <QProcess>
 
 namespace {
 
@@ -14,35 +14,22 @@ QString demoScenario() {
     return QStringLiteral(ZV_BIN_DIR "/zvpopupd-demo.json");
 }
 
-// One zvpopupd process for one test; stopped when the test ends.
-class PopupServerProcess {
-public:
-    explicit PopupServerProcess(QStringList extra = {}, const QString &scenario = demoScenario(),
-                                const QString &logPath = QString()) {
-        QStringList args{QStringLiteral("--scenario"), scenario, QStringLiteral("--port"),
-                         QStringLiteral("0")};
-        if (!logPath.isEmpty())
-            args << QStringLiteral("--log") << logPath;
-        args += extra;
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(ZV_BIN_DIR "/zvpopupd"), args);
-        if (!m_process.waitForStarted(5000))
-            return;
-        while (m_process.state() == QProcess::Running && !m_process.canReadLine())
-            m_process.waitForReadyRead(200);
-        const QByteArray line = m_process.readLine().trimmed();
-        if (line.startsWith("PORT "))
-            m_port = line.mid(5).toInt();
-    }
-    ~PopupServerProcess() {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    int port() const { return m_port; }
+QStringList serverArguments(const QStringList &extra, const QString &scenario,
+                            const QString &logPath) {
+    QStringList args{QStringLiteral("--scenario"), scenario};
+    if (!logPath.isEmpty())
+        args << QStringLiteral("--log") << logPath;
+    return args + extra;
+}
 
-private:
-    QProcess m_process;
-    int m_port = 0;
+// One zvpopupd process for one test; stopped when the test ends.
+class PopupServerProcess : public zvtest::PopupServerProcess {
+public:
+    explicit PopupServerProcess(const QStringList &extra = {},
+                                const QString &scenario = demoScenario(),
+                                const QString &logPath = QString())
+        : zvtest::PopupServerProcess(QStringLiteral(ZV_BIN_DIR "/zvpopupd"),
+                                     serverArguments(extra, scenario, logPath)) {}
 };
 
 void pointAt(TProtocolSocket &socket, int port, int timeOut = 5) {
