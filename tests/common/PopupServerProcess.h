@@ -19,6 +19,7 @@ public:
 
     // The port the server listens on; 0 when it did not start.
     int port() const { return m_port; }
+    qint64 processId() const { return m_process.processId(); }
 
 private:
     QProcess m_process;

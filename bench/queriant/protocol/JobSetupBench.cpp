@@ -13,6 +13,7 @@
 // The answers are framed and encrypted here from the wire format, not by the client's encoder.
 #include "PopupMessages.h"
 #include "PopupProtocol.h"
+#include "PopupServerProcess.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -30,6 +31,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include <arpa/inet.h>
@@ -305,24 +307,16 @@ public:
         const QString scenario = m_dir.filePath(QStringLiteral("bench.json"));
         if (!QFile::exists(program) || !writeScenario(scenario))
             return;
-        m_process.start(program, {QStringLiteral("--scenario"), scenario, QStringLiteral("--log"),
-                                  QStringLiteral("/dev/null")});
-        if (!m_process.waitForStarted(5000))
-            return;
-        while (m_process.state() == QProcess::Running && !m_process.canReadLine())
-            m_process.waitForReadyRead(200);
-        const QByteArray line = m_process.readLine().trimmed();
-        if (line.startsWith("PORT "))
-            m_port = line.mid(5).toInt();
+        m_server = std::make_unique<zvtest::PopupServerProcess>(
+            program, QStringList{QStringLiteral("--scenario"), scenario, QStringLiteral("--log"),
+                                 QStringLiteral("/dev/null")});
     }
-    ~PopupServerProcess() {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    int port() const { return m_port; }
+    int port() const { return m_server ? m_server->port() : 0; }
     // User and system time the server has used so far; -1 when /proc cannot tell.
     double cpuSeconds() const {
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(m_process.processId()));
+        if (!m_server)
+            return -1;
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(m_server->processId()));
         if (!stat.open(QIODevice::ReadOnly))
             return -1;
         // Fields after the command name (which may hold spaces): state is field 3, utime 14.
@@ -336,8 +330,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QProcess m_process;
-    int m_port = 0;
+    std::unique_ptr<zvtest::PopupServerProcess> m_server;
 };
 
 int loopbackJobSetup(int port) {
