@@ -8,6 +8,7 @@
 #include "ZvRegistry.h"
 
 #include "PrintJobDetails.h"
+#include "ZvNamedEvent.h"
 #include "ZvSharedSection.h"
 
 #include <QDir>
@@ -86,6 +87,9 @@ protected:
     zvtest::Sandbox sandbox;
     QString trigger = sandbox.uniqueName(QStringLiteral("trigger"));
     zvtest::ScopedEnv triggerEnv{"ZORVANT_UPDATE_TRIGGER", trigger.toUtf8()};
+
+    // The client signals the trigger at its end, creating it when missing.
+    ~PopupJobE2E() override { zv::ZvNamedEvent::unlink(trigger); }
     std::unique_ptr<zvtest::PopupServerProcess> server;
 
     void startServer(const QStringList &faults = {}, const QByteArray &json = scenario()) {
