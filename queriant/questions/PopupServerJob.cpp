@@ -90,26 +90,25 @@ bool inAnySet(const std::vector<std::unique_ptr<TQuestionSet>> &sets, const TQue
 } // namespace
 
 TMultipartSettings ReadMultipartSettings() {
-    TMultipartSettings settings;
-    const auto key =
-        zv::ZvRegKey::open(zv::RegRoot::LocalMachine, QString::fromLatin1(PopupClientKeyName));
-    const auto unreadable = [&](const QString &name) {
-        return key ? QStringLiteral("Value \"%1\" is missing or not a DWORD").arg(name)
-                   : QStringLiteral("Failed to open key \"%1\"")
-                         .arg(QString::fromLatin1(PopupClientKeyName));
-    };
-    const QString timeOutName = QStringLiteral("SkipDialogTimeout");
-    const QString docNamesName = QStringLiteral("CheckDocNames");
-    const std::optional<quint32> timeOut = key ? key->readDWord(timeOutName) : std::nullopt;
-    const std::optional<quint32> docNames = key ? key->readDWord(docNamesName) : std::nullopt;
-    if (!timeOut || !docNames) {
+    const QString keyName = QString::fromLatin1(PopupClientKeyName);
+    const auto key = zv::ZvRegKey::open(zv::RegRoot::LocalMachine, keyName);
+    if (!key) {
         LogError("Multipart registry key read failed: %S",
-                 unreadable(timeOut ? docNamesName : timeOutName));
-        return settings;
+                 QStringLiteral("Failed to open key \"%1\"").arg(keyName));
+        return {};
     }
-    settings.SkipDialogTimeout = qint32(*timeOut);
-    settings.CheckDocNames = qint32(*docNames);
-    return settings;
+    qint32 values[2] = {};
+    const QString names[2] = {QStringLiteral("SkipDialogTimeout"), QStringLiteral("CheckDocNames")};
+    for (int i = 0; i < 2; ++i) {
+        const std::optional<quint32> value = key->readDWord(names[i]);
+        if (!value) {
+            LogError("Multipart registry key read failed: %S",
+                     QStringLiteral("Value \"%1\" is missing or not a DWORD").arg(names[i]));
+            return {};
+        }
+        values[i] = qint32(*value);
+    }
+    return {values[0], values[1]};
 }
 
 TPopupClientSettings ReadPopupClientSettings() {
