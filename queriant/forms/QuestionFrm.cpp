@@ -5,7 +5,6 @@
 #include "DesignLayout.h"
 #include "FormLook.h"
 #include "Log.h"
-#include "PopupServerJob.h"
 #include "QuestionManager.h"
 #include "ResourceStrings.h"
 #include "SecureWipe.h"
@@ -377,14 +376,8 @@ void TQuestionForm::SetQuestionSet(TQuestionSet *set) {
     m_loading = false;
 }
 
-TPopupProtocol *TQuestionForm::serverConnection() const {
-    auto *job = m_manager ? dynamic_cast<TPopupServerJob *>(m_manager->JobSource()) : nullptr;
-    return job ? &job->Protocol() : nullptr;
-}
-
 bool TQuestionForm::CostCenterMandatory() const {
-    const TPopupProtocol *protocol = serverConnection();
-    return protocol && protocol->CostCenterMandatory;
+    return m_manager && m_manager->JobOptions().CostCenterMandatory;
 }
 
 void TQuestionForm::PresentQuestions() {
@@ -418,9 +411,9 @@ void TQuestionForm::SetFormMode(TFormMode mode) {
     if (m_manager)
         LogInfo("TQuestionForm.SetFormMode QuestionManager LastAnswersAvailable=%s ",
                 boolText(m_manager->FLastAnswersAvailable));
-    if (const TPopupProtocol *protocol = serverConnection())
+    if (m_manager && m_manager->HasServerLookups())
         LogInfo("TQuestionForm.SetFormMode PopupServer AllowLastAnswers=%s ",
-                boolText(protocol->AllowLastAnswers));
+                boolText(m_manager->JobOptions().LastAnswersAllowed));
     m_formMode = mode;
     const bool mayNext = !m_set || m_set->FormType != FormType::Button;
 
@@ -608,8 +601,7 @@ void TQuestionForm::LastAnswersBtnClick() {
 }
 
 bool TQuestionForm::ServerAllowsLastAnswers() const {
-    const TPopupProtocol *protocol = serverConnection();
-    return protocol && protocol->AllowLastAnswers;
+    return m_manager && m_manager->JobOptions().LastAnswersAllowed;
 }
 
 void TQuestionForm::LaunchConfigToolLabelClick() {

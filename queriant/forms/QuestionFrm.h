@@ -26,7 +26,6 @@ class QPushButton;
 class TAlignLabel;
 class TDesignLayout;
 class TLinkLabel;
-class TPopupProtocol;
 class TQuestionManager;
 
 // Every message box a dialog opens goes through this one function so that it can be observed
@@ -142,8 +141,7 @@ private:
     void showButton(QWidget *button, bool on);
     void startTitleDrag();
     void mirrorTitleBar();
-    // The popup server's connection of a popup-server job, else nullptr; and its job options.
-    TPopupProtocol *serverConnection() const;
+    // The job options of the manager's job.
     bool CostCenterMandatory() const;
     bool ServerAllowsLastAnswers() const;
 

@@ -14,10 +14,11 @@ TAnswerItem::~TAnswerItem() {
     zv::SecureWipe(Answer);
 }
 
-TPrintDataManager::TPrintDataManager(const QStringList &parameters, const TTestForm &testForm)
-    : m_parameterCount(int(parameters.size())) {
-    if (parameters.size() == 1) {
-        ReadNormalStart(parameters.first());
+TPrintDataManager::TPrintDataManager(const TJobStart &start, const TTestForm &testForm)
+    : m_writesAnswers(start.NamesJobSection()) {
+    const QStringList parameters = start.JobParameters();
+    if (start.NamesJobSection()) {
+        ReadNormalStart(start.SectionName);
     } else if (parameters.isEmpty()) {
         ReadTestForm(testForm);
     } else {
@@ -70,7 +71,7 @@ void TPrintDataManager::SetUserName(const QString &name) {
 }
 
 void TPrintDataManager::WriteAnswers(bool guestChoice, const QString &localAddress) {
-    if (m_parameterCount != 1)
+    if (!m_writesAnswers)
         return;
     TMemMappedFile file(m_sectionName);
     file.ClearRecord();

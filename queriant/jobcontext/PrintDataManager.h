@@ -4,6 +4,7 @@
 // written back at the end as the encrypted answer record.
 #pragma once
 
+#include "JobStart.h"
 #include "MemMappedFile.h"
 
 #include <QByteArray>
@@ -54,9 +55,9 @@ public:
 
 class TPrintDataManager {
 public:
-    // parameters: the command line without the program path. One parameter names the job
-    // section; none shows the test form; two or more are print server and queue.
-    explicit TPrintDataManager(const QStringList &parameters, const TTestForm &testForm = {});
+    // One job parameter names the job section; none shows the test form; two or more are
+    // print server and queue.
+    explicit TPrintDataManager(const TJobStart &start, const TTestForm &testForm = {});
 
     TJobDetails JobDetails;
     bool TestMode = false;
@@ -80,6 +81,7 @@ private:
     void ReadTestForm(const TTestForm &testForm);
 
     QString m_sectionName;
-    int m_parameterCount = 0;
+    // Only a job started with its section gets the answer record.
+    bool m_writesAnswers = false;
     std::vector<TAnswerItem> m_questions;
 };

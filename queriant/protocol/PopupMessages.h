@@ -3,6 +3,7 @@
 // bytes and fields so that they can be tested and fuzzed without a connection.
 #pragma once
 
+#include "CostCenter.h"
 #include "CtrChain.h"
 #include "ZvError.h"
 
@@ -103,18 +104,10 @@ struct TDescriptorContext {
     QString ProcessUserName;
 };
 
-struct TCostCenter {
-    QString Code;
-    QString Description;
-};
-using THistoryItem = QList<TCostCenter>;
+using ::TCostCenter;
+using THistoryItem = TCostCenterList;
 using THistoryList = QList<THistoryItem>;
-
-struct TLastAnswerHistory {
-    int CountCombinations = 0;
-    int CountCategories = 0;
-    THistoryList History;
-};
+using TLastAnswerHistory = TCostCenterHistory;
 
 // Code points of the Arabic script blocks the dialogs cannot show without support.
 bool ContainsArabicText(const QString &text);

@@ -11,6 +11,8 @@
 #include <pwd.h>
 #include <unistd.h>
 
+#include <utility>
+
 namespace {
 
 QString processUserName() {
@@ -111,12 +113,20 @@ bool TPopupProtocol::ProcessData(TPopupVerb kind, const QByteArray &response) {
     case TPopupVerb::VerifyLastAnswers:
         LastAnswersValid = popup::ParseVerifyLastAnswers(fields);
         return true;
-    case TPopupVerb::ListRecentUserCodes:
-        popup::ParseListRecentUserCodes(fields, UserCodes, UserCodeDescriptions);
+    case TPopupVerb::ListRecentUserCodes: {
+        QStringList codes;
+        QStringList descriptions;
+        popup::ParseListRecentUserCodes(fields, codes, descriptions);
+        m_userCodes = PairCostCenters(codes, descriptions);
         return true;
-    case TPopupVerb::FindUserCodes:
-        popup::ParseFindUserCodes(fields, UserCodes, UserCodeDescriptions);
+    }
+    case TPopupVerb::FindUserCodes: {
+        QStringList codes;
+        QStringList descriptions;
+        popup::ParseFindUserCodes(fields, codes, descriptions);
+        m_userCodes = PairCostCenters(codes, descriptions);
         return true;
+    }
     case TPopupVerb::ListLastAnswers: {
         popup::TLastAnswerHistory result;
         result.CountCombinations = CountCombinations;
@@ -223,32 +233,33 @@ void TPopupProtocol::BC_VerifyLastAnswers(const QString &workstation, const QStr
     ProcessData(TPopupVerb::VerifyLastAnswers, response);
 }
 
-void TPopupProtocol::BC_ListRecentUserCodes(const QString &userName, const QString &category,
-                                            const QString &parentCode, int maximum) {
-    UserCodes.clear();
-    UserCodeDescriptions.clear();
+TCostCenterList TPopupProtocol::BC_ListRecentUserCodes(const QString &userName,
+                                                       const QString &category,
+                                                       const QString &parentCode, int maximum) {
+    m_userCodes.clear();
     ProcessData(TPopupVerb::ListRecentUserCodes,
                 Exchange(QStringLiteral("LISTRECENTUSERCODES"),
                          {userName, category, parentCode, QString::number(maximum)}));
+    return std::exchange(m_userCodes, {});
 }
 
-void TPopupProtocol::BC_FindUserCodes(const QString &userName, const QString &category,
-                                      const QString &pattern, const QString &parentCode,
-                                      int maximum) {
-    UserCodes.clear();
-    UserCodeDescriptions.clear();
+TCostCenterList TPopupProtocol::BC_FindUserCodes(const QString &userName, const QString &category,
+                                                 const QString &pattern, const QString &parentCode,
+                                                 int maximum) {
+    m_userCodes.clear();
     ProcessData(TPopupVerb::FindUserCodes,
                 Exchange(QStringLiteral("FINDUSERCODES"),
                          {userName, category, pattern, parentCode, QString::number(maximum)}));
+    return std::exchange(m_userCodes, {});
 }
 
-void TPopupProtocol::BC_ListLastAnswers(const QString &userName, const QString &category,
-                                        int maximum) {
-    if (!History.isEmpty())
-        return;
-    ProcessData(TPopupVerb::ListLastAnswers,
-                Exchange(QStringLiteral("LISTLASTANSWERS"),
-                         {userName, category, QString::number(maximum)}));
+TCostCenterHistory TPopupProtocol::BC_ListLastAnswers(const QString &userName,
+                                                      const QString &category, int maximum) {
+    if (History.isEmpty())
+        ProcessData(TPopupVerb::ListLastAnswers,
+                    Exchange(QStringLiteral("LISTLASTANSWERS"),
+                             {userName, category, QString::number(maximum)}));
+    return {CountCombinations, CountCategories, History};
 }
 
 void TPopupProtocol::ClearHistory() {

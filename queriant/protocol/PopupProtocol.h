@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The client's side of the popup server conversation: session key exchange, job registration,
-// question descriptors and the look-ups the dialogs make. Each verb leaves its results in the
-// fields below, which the caller reads afterwards.
+// question descriptors and the look-ups the dialogs make. The look-ups return their results;
+// the job start and the descriptors leave theirs in the fields below.
 #pragma once
 
 #include "CtrChain.h"
@@ -16,7 +16,6 @@
 #include <memory>
 #include <optional>
 
-using popup::TCostCenter;
 using popup::THistoryItem;
 using popup::THistoryList;
 using popup::TQuestionDescriptor;
@@ -62,12 +61,14 @@ public:
                               const QString &spoolQueue, const QString &serverAndQueue,
                               const QString &userName, const QString &document,
                               const QString &questionNames, QString &answers);
-    void BC_ListRecentUserCodes(const QString &userName, const QString &category,
-                                const QString &parentCode, int maximum);
-    void BC_FindUserCodes(const QString &userName, const QString &category, const QString &pattern,
-                          const QString &parentCode, int maximum);
-    // Asks the server only while History is empty.
-    void BC_ListLastAnswers(const QString &userName, const QString &category, int maximum);
+    TCostCenterList BC_ListRecentUserCodes(const QString &userName, const QString &category,
+                                           const QString &parentCode, int maximum);
+    TCostCenterList BC_FindUserCodes(const QString &userName, const QString &category,
+                                     const QString &pattern, const QString &parentCode,
+                                     int maximum);
+    // Asks the server only while History is empty; the answer is kept until ClearHistory.
+    TCostCenterHistory BC_ListLastAnswers(const QString &userName, const QString &category,
+                                          int maximum);
     void ClearHistory();
     const QStringList &SqlData() const { return m_sqlData; }
 
@@ -85,8 +86,6 @@ public:
 
     // Look-ups
     int SqlTransactionNumber = -1;
-    QStringList UserCodes;
-    QStringList UserCodeDescriptions;
     bool LastAnswersValid = false;
     int CountCombinations = 0;
     int CountCategories = 0;
@@ -99,6 +98,8 @@ private:
     TCtrChain &SessionChain() const;
 
     QStringList m_sqlData;
+    // The codes of the last LISTRECENTUSERCODES or FINDUSERCODES answer.
+    TCostCenterList m_userCodes;
     // The message cipher under SessionKey, keyed once rather than for every message; made
     // again when SessionKey changes.
     mutable std::unique_ptr<TCtrChain> m_chain;

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "CostCenterServices.h"
 
-#include "PopupServerJob.h"
 #include "QuestionManager.h"
 #include "ResourceStrings.h"
+#include "ServerLookups.h"
+#include "ShortCutManager.h"
+
+#include <algorithm>
 
 QString FormatResText(const QString &format, const QStringList &args) {
     QString result;
@@ -23,11 +26,15 @@ QString FormatResText(const QString &format, const QStringList &args) {
     return result;
 }
 
-TPopupServerJob &PopupServerJobOf(const TQuestionManager &manager) {
-    auto *job = dynamic_cast<TPopupServerJob *>(manager.JobSource());
-    if (!job)
+bool TQuestionManager::HasServerLookups() const {
+    return m_source && m_source->ServerLookups();
+}
+
+TServerLookups &TQuestionManager::lookups() const {
+    TServerLookups *lookups = m_source ? m_source->ServerLookups() : nullptr;
+    if (!lookups)
         throw zv::ZvError(QStringLiteral("Server look-ups exist only in popup server jobs"));
-    return *job;
+    return *lookups;
 }
 
 namespace {
@@ -36,37 +43,28 @@ QString answerOf(const TQuestion *question) {
     return question ? question->GetAnswer() : QString();
 }
 
-void takeCodes(TQuestion &question, const TPopupProtocol &protocol) {
-    question.HistoryCodes.clear();
-    question.HistoryDescriptions.clear();
-    for (const QString &code : protocol.UserCodes)
-        question.HistoryCodes.append(code.toUtf8());
-    for (const QString &description : protocol.UserCodeDescriptions)
-        question.HistoryDescriptions.append(description.toUtf8());
-}
-
 } // namespace
 
-void TQuestionManager::LoadHistory(TQuestion &question, const TQuestion *previous) {
-    TPopupServerJob &job = PopupServerJobOf(*this);
-    if (question.HistoryCodes.isEmpty()) {
-        job.Protocol().BC_ListRecentUserCodes(GetUserName(), question.Code, answerOf(previous), 25);
-        takeCodes(question, job.Protocol());
+const TCostCenterList &TQuestionManager::LoadHistory(TQuestion &question,
+                                                     const TQuestion *previous) {
+    TServerLookups &server = lookups();
+    if (question.History.isEmpty()) {
+        question.History = server.ListRecentUserCodes(question.Code, answerOf(previous), 25);
         question.GridHeader =
             FormatResText(LoadResString(Res::SHistoryGridHeader), {question.Code}).toUtf8();
     }
     NotifyActivity();
+    return question.History;
 }
 
-void TQuestionManager::SearchCostCenters(TQuestion &question, const QString &searchText,
-                                         const TQuestion *previous) {
-    TPopupServerJob &job = PopupServerJobOf(*this);
-    if (question.HistoryCodes.isEmpty()) {
+const TCostCenterList &TQuestionManager::SearchCostCenters(TQuestion &question,
+                                                           const QString &searchText,
+                                                           const TQuestion *previous) {
+    TServerLookups &server = lookups();
+    if (question.History.isEmpty()) {
         QString pattern = searchText;
         pattern.replace(u'*', u'%');
-        job.Protocol().BC_FindUserCodes(GetUserName(), question.Code, pattern, answerOf(previous),
-                                        100);
-        takeCodes(question, job.Protocol());
+        question.History = server.FindUserCodes(question.Code, pattern, answerOf(previous), 100);
         QString header;
         if (searchText.isEmpty()) {
             header = FormatResText(LoadResString(Res::SAllCategoriesHeader), {question.Code});
@@ -78,22 +76,28 @@ void TQuestionManager::SearchCostCenters(TQuestion &question, const QString &sea
         question.GridHeader = header.toUtf8();
     }
     NotifyActivity();
+    return question.History;
+}
+
+TCostCenterHistory TQuestionManager::ListLastAnswers(const TQuestionSet &set) {
+    TServerLookups &server = lookups();
+    return server.ListLastAnswers(set.First() ? set.First()->Code : QString(), 25);
 }
 
 bool TQuestionManager::CheckCostCenters(TQuestionSet &set, bool checkOnly) {
-    TPopupProtocol &protocol = PopupServerJobOf(*this).Protocol();
+    TServerLookups &server = lookups();
     const TQuestion *previous = nullptr;
     for (TQuestion *question : set.Questions) {
-        protocol.BC_FindUserCodes(GetUserName(), question->Code, QStringLiteral("%"),
-                                  answerOf(previous), 2);
-        if (protocol.UserCodes.size() != 1) {
+        TCostCenterList found =
+            server.FindUserCodes(question->Code, QStringLiteral("%"), answerOf(previous), 2);
+        if (found.size() != 1) {
             NotifyActivity();
             return false;
         }
         if (!checkOnly) {
-            takeCodes(*question, protocol);
-            question->SetAnswer(protocol.UserCodes.first());
-            question->AnswerDescription = protocol.UserCodeDescriptions.value(0).toUtf8();
+            question->SetAnswer(found.first().Code);
+            question->AnswerDescription = found.first().Description.toUtf8();
+            question->History = std::move(found);
         }
         NotifyActivity();
         previous = question;
@@ -102,11 +106,10 @@ bool TQuestionManager::CheckCostCenters(TQuestionSet &set, bool checkOnly) {
 }
 
 bool TQuestionManager::NoCostCentersAvailable(const TQuestionSet &set) {
-    TPopupProtocol &protocol = PopupServerJobOf(*this).Protocol();
-    if (protocol.CostCenterMandatory || set.Count() == 0)
+    TServerLookups &server = lookups();
+    if (m_options.CostCenterMandatory || set.Count() == 0)
         return false;
-    protocol.BC_FindUserCodes(GetUserName(), set.First()->Code, QStringLiteral("%"), QString(), 1);
-    return protocol.UserCodes.isEmpty();
+    return server.FindUserCodes(set.First()->Code, QStringLiteral("%"), QString(), 1).isEmpty();
 }
 
 void TQuestionManager::RefreshSqlList(TQuestion *question) {
@@ -114,7 +117,7 @@ void TQuestionManager::RefreshSqlList(TQuestion *question) {
         NotifyActivity();
         return;
     }
-    TPopupServerJob &job = PopupServerJobOf(*this);
+    TServerLookups &server = lookups();
     if (question->FormType != FormType::SqlList)
         throw zv::ZvError(
             QStringLiteral("Question is not of type dtSQLList. Can not refresh SQL data"));
@@ -126,7 +129,7 @@ void TQuestionManager::RefreshSqlList(TQuestion *question) {
     const QString second = lines.size() >= 2 ? QString::fromUtf8(lines[1]) : QString();
     const qsizetype namesFrom = lines.size() >= 2 ? 2 : 1;
 
-    const TJobDetails &details = job.PrintDataManager()->JobDetails;
+    const TJobDetails details = server.JobDetails();
     QString values;
     for (qsizetype i = namesFrom; i < lines.size(); ++i) {
         const QString name = QString::fromUtf8(lines[i]);
@@ -153,10 +156,10 @@ void TQuestionManager::RefreshSqlList(TQuestion *question) {
         }
         values += u'\r';
     }
-    job.Protocol().BC_GetSQLList(QString::fromUtf8(question->SqlQuery), first, second,
-                                 values.trimmed());
+    const QStringList rows =
+        server.GetSqlList(QString::fromUtf8(question->SqlQuery), first, second, values.trimmed());
     question->Choices.clear();
-    for (const QString &row : job.Protocol().SqlData())
+    for (const QString &row : rows)
         question->Choices.append(row.toUtf8());
     if (!question->Mandatory)
         question->Choices.prepend("<none>");
@@ -164,12 +167,20 @@ void TQuestionManager::RefreshSqlList(TQuestion *question) {
 }
 
 void TQuestionManager::ValidateSelection(const TQuestionSet &set) {
-    TPopupServerJob &job = PopupServerJobOf(*this);
+    TShortCutManager &store = ShortCutManager();
     TShortCutDef selection;
     selection.SetName(LoadResString(Res::SSelectionText).toUtf8());
     QByteArrayList codes;
     for (const TQuestion *question : set.Questions)
         codes.append(question->GetAnswer().toUtf8());
     selection.SetCodes(codes);
-    job.ShortCutManager().ValidateShortcut(selection, set);
+    store.ValidateShortcut(selection, set);
+}
+
+TShortCutManager &TQuestionManager::ShortCutManager() {
+    return lookups().ShortCutManager();
+}
+
+void TQuestionManager::ValidateShortcut(TShortCutDef &shortcut, const TQuestionSet &set) {
+    ShortCutManager().ValidateShortcut(shortcut, set);
 }

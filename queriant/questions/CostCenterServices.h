@@ -7,11 +7,5 @@
 #include <QString>
 #include <QStringList>
 
-class TQuestionManager;
-class TPopupServerJob;
-
 // A translated text with "%s" (or "%d") replaced by the arguments in order.
 QString FormatResText(const QString &format, const QStringList &args);
-
-// The manager's popup-server job; throws when the manager runs another kind of job.
-TPopupServerJob &PopupServerJobOf(const TQuestionManager &manager);

@@ -198,18 +198,26 @@ BuildQuestionSets(const std::vector<std::unique_ptr<TQuestion>> &questions) {
     return ordered;
 }
 
+TJobOptions JobOptionsFrom(const popup::TJobSettings &settings) {
+    TJobOptions options;
+    options.CostCenterMandatory = settings.CostCenterMandatory;
+    options.AutoAdvance = settings.AutoAdvance;
+    options.HideShortcuts = settings.HideShortcuts;
+    options.AcceptDmsValue = settings.AcceptDmsValue;
+    options.SkipHistory = settings.SkipHistory;
+    options.ShowAllCostcenters = settings.ShowAllCostcenters;
+    options.LastAnswersAllowed = settings.AllowLastAnswers;
+    return options;
+}
+
 // ---- TPopupServerJob -------------------------------------------------------------------------
 
-TPopupServerJob::TPopupServerJob(const QStringList &parameters, TTestForm testForm)
-    : m_parameters(parameters), m_testForm(std::move(testForm)),
+TPopupServerJob::TPopupServerJob(const TJobStart &start, TTestForm testForm)
+    : m_start(start), m_testForm(std::move(testForm)),
       FProtocol(std::make_unique<TPopupProtocol>()) {
     FShortCutManager = std::make_unique<TShortCutManager>(
-        [this](const QString &category, const QString &parent, const QString &pattern, int maximum,
-               QStringList &codes, QStringList &descriptions) {
-            FProtocol->BC_FindUserCodes(GetUserName(), category, pattern, parent, maximum);
-            codes = FProtocol->UserCodes;
-            descriptions = FProtocol->UserCodeDescriptions;
-        });
+        [this](const QString &category, const QString &parent, const QString &pattern,
+               int maximum) { return FindUserCodes(category, pattern, parent, maximum); });
     FPrintJobList = std::make_unique<TPrintJobList>();
     FPrintJobList->LoadPrintJobs();
 }
@@ -220,7 +228,7 @@ TPopupServerJob::~TPopupServerJob() {
 
 void TPopupServerJob::ReadPrintData() {
     if (!FPrintDataManager)
-        FPrintDataManager = std::make_unique<TPrintDataManager>(m_parameters, m_testForm);
+        FPrintDataManager = std::make_unique<TPrintDataManager>(m_start, m_testForm);
 }
 
 void TPopupServerJob::SetUpJob(TQuestionManager &manager) {
@@ -260,9 +268,10 @@ void TPopupServerJob::ConfigureConnection() {
         p.TimeOut = DefaultPopupTimeOut;
         p.Port = DefaultPopupPort;
         const QString printServer = FPrintDataManager->JobDetails.OmbrelServer;
+        const QStringList parameters = m_start.JobParameters();
         const bool firstIsServer =
-            !m_parameters.isEmpty() &&
-            m_parameters.first().compare(printServer, Qt::CaseInsensitive) == 0;
+            !parameters.isEmpty() &&
+            parameters.first().compare(printServer, Qt::CaseInsensitive) == 0;
         p.Host = firstIsServer ? printServer : QStringLiteral("localhost");
     }
 }
@@ -304,6 +313,7 @@ void TPopupServerJob::InitNewJob(TQuestionManager &manager) {
     FProtocol->BC_InitNewJob(job.WorkStation, job.OmbrelServer, job.SpoolQueue, job.UserName,
                              job.Document);
     manager.FTransactionNumber = FProtocol->TransactionNumber;
+    manager.SetJobOptions(JobOptionsFrom(*FProtocol));
     LogInfo("InitNewJob - TransactionNumber:%d ", manager.FTransactionNumber);
     LogInfo(FProtocol->AllowLastAnswers ? "InitNewJob - AllowLastAnswers = true"
                                         : "InitNewJob - AllowLastAnswers = false");
@@ -380,8 +390,6 @@ QString TPopupServerJob::GetTokenAccountName() {
 void TPopupServerJob::ClearCostCenterCache(TQuestionManager &manager) {
     for (const auto &q : manager.FQuestionList)
         q->ClearLookupLists();
-    FProtocol->UserCodes.clear();
-    FProtocol->UserCodeDescriptions.clear();
     FProtocol->ClearHistory();
 }
 
@@ -400,8 +408,28 @@ void TPopupServerJob::ReturnAnswers(TQuestionManager &manager) {
     FPrintDataManager->WriteAnswers(manager.FGuestMode, FProtocol->LocalAddress());
 }
 
-bool TPopupServerJob::AutoAdvance() const {
-    return FProtocol->AutoAdvance;
+TCostCenterList TPopupServerJob::FindUserCodes(const QString &category, const QString &pattern,
+                                               const QString &parent, int maximum) {
+    return FProtocol->BC_FindUserCodes(GetUserName(), category, pattern, parent, maximum);
+}
+
+TCostCenterList TPopupServerJob::ListRecentUserCodes(const QString &category, const QString &parent,
+                                                     int maximum) {
+    return FProtocol->BC_ListRecentUserCodes(GetUserName(), category, parent, maximum);
+}
+
+TCostCenterHistory TPopupServerJob::ListLastAnswers(const QString &category, int maximum) {
+    return FProtocol->BC_ListLastAnswers(GetUserName(), category, maximum);
+}
+
+QStringList TPopupServerJob::GetSqlList(const QString &statement, const QString &firstLine,
+                                        const QString &secondLine, const QString &values) {
+    FProtocol->BC_GetSQLList(statement, firstLine, secondLine, values);
+    return FProtocol->SqlData();
+}
+
+TJobDetails TPopupServerJob::JobDetails() const {
+    return FPrintDataManager ? FPrintDataManager->JobDetails : TJobDetails();
 }
 
 QString TPopupServerJob::GetUserName() const {
@@ -474,7 +502,7 @@ void TPopupServerJob::CheckMultipartPrintJob(TQuestionManager &manager) {
 
 void TPopupServerJob::CheckLastAnswers(TQuestionManager &manager) {
     manager.FLastAnswersAvailable = false;
-    if (!FProtocol->AllowLastAnswers)
+    if (!manager.JobOptions().LastAnswersAllowed)
         return;
     QByteArray questionNames;
     QByteArray answers;
@@ -575,7 +603,7 @@ void TPopupServerJob::UseLastAnswers(TQuestionManager &manager) {
 }
 
 void TPopupServerJob::SaveLastAnswers(TQuestionManager &manager) {
-    if (!FProtocol->AllowLastAnswers)
+    if (!manager.JobOptions().LastAnswersAllowed)
         return;
     const QByteArray names = GetQuestionNames(manager.FQuestionList);
     QByteArray answers = GetAnswers(manager.FQuestionList);

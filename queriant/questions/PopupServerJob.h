@@ -9,6 +9,7 @@
 #include "PrintDataManager.h"
 #include "PrintJobDetails.h"
 #include "QuestionManager.h"
+#include "ServerLookups.h"
 #include "ShortCutManager.h"
 
 #include <memory>
@@ -49,17 +50,20 @@ std::unique_ptr<TQuestion> QuestionFromDescriptor(const TQuestionDescriptor &des
 std::vector<std::unique_ptr<TQuestionSet>>
 BuildQuestionSets(const std::vector<std::unique_ptr<TQuestion>> &questions);
 
-class TPopupServerJob : public TJobSource {
+// The job's options as the server's job announcement gives them.
+TJobOptions JobOptionsFrom(const popup::TJobSettings &settings);
+
+class TPopupServerJob : public TJobSource, public TServerLookups {
 public:
-    // parameters: the command line without the program path. Loads the prior print jobs
-    // list, which the destructor saves.
-    explicit TPopupServerJob(const QStringList &parameters, TTestForm testForm = {});
+    // start: the job's command line. Loads the prior print jobs list, which the destructor
+    // saves.
+    explicit TPopupServerJob(const TJobStart &start, TTestForm testForm = {});
     ~TPopupServerJob() override;
 
     void SetUpJob(TQuestionManager &manager) override;
     void RecordResponse(TQuestionManager &manager, int kind) override;
     void ReturnAnswers(TQuestionManager &manager) override;
-    bool AutoAdvance() const override;
+    TServerLookups *ServerLookups() override { return this; }
     QString GetUserName() const override;
     void SetUserName(TQuestionManager &manager, const QString &name) override;
     void CheckLastAnswers(TQuestionManager &manager) override;
@@ -82,8 +86,18 @@ public:
     static QString GetTokenAccountName();
     void ClearCostCenterCache(TQuestionManager &manager);
 
+    // The look-ups, for the job's user.
+    TCostCenterList FindUserCodes(const QString &category, const QString &pattern,
+                                  const QString &parent, int maximum) override;
+    TCostCenterList ListRecentUserCodes(const QString &category, const QString &parent,
+                                        int maximum) override;
+    TCostCenterHistory ListLastAnswers(const QString &category, int maximum) override;
+    QStringList GetSqlList(const QString &statement, const QString &firstLine,
+                           const QString &secondLine, const QString &values) override;
+    TJobDetails JobDetails() const override;
+    TShortCutManager &ShortCutManager() override { return *FShortCutManager; }
+
     TPopupProtocol &Protocol() { return *FProtocol; }
-    TShortCutManager &ShortCutManager() { return *FShortCutManager; }
     TPrintJobList &PrintJobList() { return *FPrintJobList; }
     // Created by the first step of SetUpJob.
     TPrintDataManager *PrintDataManager() const { return FPrintDataManager.get(); }
@@ -97,7 +111,7 @@ private:
     QByteArray DocumentName() const;
     void VerifyLastAnswers(TQuestionManager &manager, const QByteArray &questionNames);
 
-    QStringList m_parameters;
+    TJobStart m_start;
     TTestForm m_testForm;
     std::unique_ptr<TPopupProtocol> FProtocol;
     std::unique_ptr<TShortCutManager> FShortCutManager;

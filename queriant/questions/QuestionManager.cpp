@@ -8,31 +8,14 @@
 
 #include <algorithm>
 
-quint8 RunModeFromParameters(const QStringList &parameters) {
-    auto hasSwitch = [&](const QString &name) {
-        return std::any_of(parameters.begin(), parameters.end(), [&](const QString &p) {
-            return (p.startsWith(u'/') || p.startsWith(u'-')) &&
-                   QStringView(p).mid(1).compare(name, Qt::CaseInsensitive) == 0;
-        });
-    };
-    quint8 mode = rmTestRun;
-    if (!parameters.isEmpty())
-        mode = rmJobParameters;
-    if (hasSwitch(QStringLiteral("AUTOMATION")) || hasSwitch(QStringLiteral("EMBEDDING")))
-        mode = rmAutomation;
-    if (hasSwitch(QStringLiteral("XpNotify")))
-        mode = rmRequestFile;
-    return mode;
-}
-
 // ---- TJobSource ------------------------------------------------------------------------------
 
 TJobSource::~TJobSource() = default;
 void TJobSource::EndJob(TQuestionManager &) {}
 void TJobSource::RecordResponse(TQuestionManager &, int) {}
 void TJobSource::ReturnAnswers(TQuestionManager &) {}
-bool TJobSource::AutoAdvance() const {
-    return false;
+TServerLookups *TJobSource::ServerLookups() {
+    return nullptr;
 }
 QString TJobSource::GetUserName() const {
     return QString();
@@ -47,10 +30,8 @@ bool TJobSource::ChargeToBalloonNotify(TQuestionManager &) {
 
 // ---- TQuestionManager ------------------------------------------------------------------------
 
-TQuestionManager::TQuestionManager(const QStringList &parameters,
-                                   std::unique_ptr<TJobSource> source)
-    : FRunMode(RunModeFromParameters(parameters)), m_parameters(parameters),
-      m_source(std::move(source)) {}
+TQuestionManager::TQuestionManager(const TJobStart &start, std::unique_ptr<TJobSource> source)
+    : FRunMode(start.RunMode), m_start(start), m_source(std::move(source)) {}
 
 TQuestionManager::~TQuestionManager() {
     ClearQuestions();
@@ -242,9 +223,7 @@ void TQuestionManager::ReturnAnswers() {
 }
 
 bool TQuestionManager::SingleClick() const {
-    if (FRunMode == rmTestRun || FRunMode == rmJobParameters)
-        return m_source && m_source->AutoAdvance();
-    return FSingleClick;
+    return m_options.AutoAdvance;
 }
 
 // ---- Last answers and the charge balloon (popup-server jobs) ---------------------------------
@@ -381,6 +360,8 @@ void TQuestionManager::LoadGuiQuestions(const QString &request) {
 
     FSingleClick = xml.GetTexts(QStringLiteral("//questionsets/config/singleclick"))
                        .compare(QStringLiteral("true"), Qt::CaseInsensitive) == 0;
+    m_options = TJobOptions();
+    m_options.AutoAdvance = FSingleClick;
     FClientWidth =
         wholeNumberOr(xml.GetTexts(QStringLiteral("//questionsets/config/clientwidth")), 520);
     FClientHeight =

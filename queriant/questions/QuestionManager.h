@@ -4,6 +4,9 @@
 // answered, cancelled or timed out. Talks to the host only through its events.
 #pragma once
 
+#include "CostCenter.h"
+#include "JobOptions.h"
+#include "JobStart.h"
 #include "Questions.h"
 #include "XMLAccess.h"
 
@@ -15,14 +18,9 @@
 #include <vector>
 
 class TQuestionManager;
-
-// Run modes, decided from the command line.
-enum : quint8 {
-    rmAutomation = 0,
-    rmTestRun = 1,
-    rmJobParameters = 2,
-    rmRequestFile = 3,
-};
+class TServerLookups;
+class TShortCutDef;
+class TShortCutManager;
 
 // Response kinds recorded at the end of a job.
 enum : int {
@@ -31,15 +29,10 @@ enum : int {
     rkTimedOut = 2,
 };
 
-// Run mode of a command line (parameters without the program path): 1 without parameters,
-// 2 with any, 0 with the switch AUTOMATION or EMBEDDING, 3 with XpNotify; switches begin with
-// "/" or "-" and ignore case.
-quint8 RunModeFromParameters(const QStringList &parameters);
-
 // Where the questions of run modes 1 to 3 come from and where the outcome goes: the popup
 // server with its job details, prior-jobs list and shortcuts (modes 1 and 2), or the request
 // file (mode 3). The manager owns its source. The defaults are what a job without a server
-// connection does.
+// connection does. A source sets the job's options (SetJobOptions) while it sets up the job.
 class TJobSource {
 public:
     virtual ~TJobSource();
@@ -47,10 +40,11 @@ public:
     virtual void SetUpJob(TQuestionManager &manager) = 0;
     // Called by EndJob before the questions are freed; must not throw.
     virtual void EndJob(TQuestionManager &manager);
+    // The popup server's look-ups; none for a job without a server.
+    virtual TServerLookups *ServerLookups();
     // Popup-server jobs only.
     virtual void RecordResponse(TQuestionManager &manager, int kind);
     virtual void ReturnAnswers(TQuestionManager &manager);
-    virtual bool AutoAdvance() const;
     virtual QString GetUserName() const;
     virtual void SetUserName(TQuestionManager &manager, const QString &name);
     virtual void CheckLastAnswers(TQuestionManager &manager);
@@ -66,10 +60,9 @@ public:
     using TPresentEvent = std::function<void(TQuestionManager &, TQuestionSet &, TWizardDirection)>;
     using TAnswerEvent = std::function<void(TQuestion &)>;
 
-    // parameters: the command line without the program path. source: the job source of run
-    // modes 1 to 3; without one, starting such a job raises an error.
-    explicit TQuestionManager(const QStringList &parameters,
-                              std::unique_ptr<TJobSource> source = nullptr);
+    // start: the job's command line. source: the job source of run modes 1 to 3; without
+    // one, starting such a job raises an error.
+    explicit TQuestionManager(const TJobStart &start, std::unique_ptr<TJobSource> source = nullptr);
     ~TQuestionManager();
     TQuestionManager(const TQuestionManager &) = delete;
     TQuestionManager &operator=(const TQuestionManager &) = delete;
@@ -101,14 +94,28 @@ public:
     void SaveLastAnswers();
     bool ChargeToBalloonNotify();
 
-    // Server look-ups of the dialogs, popup-server jobs only (CostCenterServices.cpp).
-    void LoadHistory(TQuestion &question, const TQuestion *previous);
-    void SearchCostCenters(TQuestion &question, const QString &searchText,
-                           const TQuestion *previous);
+    // The options of the job, as its source set them at the start; defaults before that.
+    const TJobOptions &JobOptions() const { return m_options; }
+    void SetJobOptions(const TJobOptions &options) { m_options = options; }
+
+    // Server look-ups of the dialogs (CostCenterServices.cpp). They exist only in jobs with a
+    // popup server (HasServerLookups); elsewhere each raises "Server look-ups exist only in
+    // popup server jobs", except RefreshSqlList without a question.
+    bool HasServerLookups() const;
+    // The level's recent codes, or its matching codes; both fill the question's History and
+    // GridHeader, send nothing while History is filled, and return History.
+    const TCostCenterList &LoadHistory(TQuestion &question, const TQuestion *previous);
+    const TCostCenterList &SearchCostCenters(TQuestion &question, const QString &searchText,
+                                             const TQuestion *previous);
+    // The user's recent combinations for the set's levels (25 at most).
+    TCostCenterHistory ListLastAnswers(const TQuestionSet &set);
     bool CheckCostCenters(TQuestionSet &set, bool checkOnly);
     bool NoCostCentersAvailable(const TQuestionSet &set);
     void RefreshSqlList(TQuestion *question);
     void ValidateSelection(const TQuestionSet &set);
+    // The user's saved shortcuts, and the server check of one of them.
+    TShortCutManager &ShortCutManager();
+    void ValidateShortcut(TShortCutDef &shortcut, const TQuestionSet &set);
 
     // Throws with the reason when the answer does not fit the question's rules.
     void ValidateAnswer(const TQuestion &question, const QString &answer) const;
@@ -129,7 +136,8 @@ public:
     void SetUserName(const QString &name);
     bool Busy() const { return FBusy; }
     quint8 RunMode() const { return FRunMode; }
-    const QStringList &Parameters() const { return m_parameters; }
+    const TJobStart &JobStart() const { return m_start; }
+    const QStringList &Parameters() const { return m_start.Parameters; }
     TJobSource *JobSource() const { return m_source.get(); }
 
     // Frees every question and set of the job.
@@ -175,10 +183,12 @@ public:
 
 private:
     bool isServerJob() const;
+    TServerLookups &lookups() const;
     void finishAtLastSet();
     void present(TQuestionSet *set, TWizardDirection direction);
     std::vector<const TQuestionSet *> visibleSets() const;
 
-    QStringList m_parameters;
+    TJobStart m_start;
     std::unique_ptr<TJobSource> m_source;
+    TJobOptions m_options;
 };

@@ -114,8 +114,7 @@ void TQuestion::ResetAnswer() {
 }
 
 void TQuestion::ClearLookupLists() {
-    HistoryCodes.clear();
-    HistoryDescriptions.clear();
+    History.clear();
 }
 
 namespace {

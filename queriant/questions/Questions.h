@@ -3,6 +3,7 @@
 // parser fills. Answers of secure questions are only ever held encrypted.
 #pragma once
 
+#include "CostCenter.h"
 #include "ZvError.h"
 
 #include <QByteArray>
@@ -72,8 +73,9 @@ public:
     QByteArray AnswerDescription;
     bool Modified = false;
     QObject *SearchControl = nullptr;
-    QByteArrayList HistoryCodes;
-    QByteArrayList HistoryDescriptions;
+    // The rows of the last cost-center look-up of this level, and the heading that came with
+    // them; a cache until ClearLookupLists.
+    TCostCenterList History;
     QByteArray GridHeader;
     std::function<void(TQuestion &)> OnChange;
     QByteArray SqlQuery;

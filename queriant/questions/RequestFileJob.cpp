@@ -31,10 +31,10 @@ void TRequestFileJob::EndJob(TQuestionManager &manager) {
 
 void TRequestFileJob::LoadQuestionFile(TQuestionManager &manager) {
     FQuestionFile.reset();
-    const QStringList &parameters = manager.Parameters();
-    if (parameters.size() < 2)
+    const QString &sectionName = manager.JobStart().SectionName;
+    if (sectionName.isEmpty())
         throw zv::ZvError(QStringLiteral("No request file named on the command line"));
-    auto file = std::make_unique<TMemMappedFile>(parameters.at(1));
+    auto file = std::make_unique<TMemMappedFile>(sectionName);
     file->Open();
     QString request = file->ReadWideText();
     // The request may carry default answers: nothing of it stays in the section.

@@ -7,6 +7,8 @@
 #include "SimpleTranslator.h"
 #include "ZvRegistry.h"
 
+#include <algorithm>
+
 namespace {
 
 QByteArray fourDigits(int position) {
@@ -210,19 +212,15 @@ void TShortCutManager::ValidateShortcut(TShortCutDef &shortcut, const TQuestionS
         const QString code = QString::fromUtf8(shortcut.Codes()[level]);
         const QString parent =
             level > 0 ? QString::fromUtf8(shortcut.Codes()[level - 1]) : QString();
-        QStringList codes, descriptions;
-        if (m_findUserCodes)
-            m_findUserCodes(question.Code, parent, code, 25, codes, descriptions);
-        qsizetype found = -1;
-        for (qsizetype k = 0; k < codes.size() && found < 0; ++k) {
-            if (codes[k].compare(code, Qt::CaseInsensitive) == 0)
-                found = k;
-        }
-        if (found < 0)
+        const TCostCenterList found =
+            m_findUserCodes ? m_findUserCodes(question.Code, parent, code, 25) : TCostCenterList();
+        const auto match = std::find_if(found.begin(), found.end(), [&](const TCostCenter &c) {
+            return c.Code.compare(code, Qt::CaseInsensitive) == 0;
+        });
+        if (match == found.end())
             throw zv::ZvError(
                 FormatResText(LoadResString(Res::SShortcutInvalid),
                               {QString::fromUtf8(shortcut.Name()), code, question.Code}));
-        shortcut.SetDescription(level, found < descriptions.size() ? descriptions[found].toUtf8()
-                                                                   : QByteArray());
+        shortcut.SetDescription(level, match->Description.toUtf8());
     }
 }

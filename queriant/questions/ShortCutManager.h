@@ -54,11 +54,9 @@ QByteArray QuoteShortcutItem(const QByteArray &item);
 // A shortcut from its registry value name and data.
 std::unique_ptr<TShortCutDef> ParseShortcut(const QByteArray &name, const QString &data);
 
-// Asks the server for the user's codes of a category under a parent that match a pattern;
-// fills codes and descriptions.
-using TFindUserCodes =
-    std::function<void(const QString &category, const QString &parent, const QString &pattern,
-                       int maximum, QStringList &codes, QStringList &descriptions)>;
+// Asks the server for the user's codes of a category under a parent that match a pattern.
+using TFindUserCodes = std::function<TCostCenterList(const QString &category, const QString &parent,
+                                                     const QString &pattern, int maximum)>;
 
 class TShortCutManager {
 public:

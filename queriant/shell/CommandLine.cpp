@@ -1,15 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "CommandLine.h"
 
-#include <algorithm>
-
-bool HasSwitch(const QStringList &parameters, const QString &name) {
-    return std::any_of(parameters.begin(), parameters.end(), [&](const QString &p) {
-        return (p.startsWith(u'/') || p.startsWith(u'-')) &&
-               QStringView(p).mid(1).compare(name, Qt::CaseInsensitive) == 0;
-    });
-}
-
 TStartAction StartActionFromParameters(const QStringList &parameters) {
     if (HasSwitch(parameters, QStringLiteral("RegServer")))
         return TStartAction::RegServer;

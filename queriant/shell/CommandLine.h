@@ -3,13 +3,12 @@
 // automation server, print help or the version, or run a job in the run mode it selects.
 #pragma once
 
+#include "JobStart.h"
+
 #include <QString>
 #include <QStringList>
 
 enum class TStartAction { Run, RegServer, UnregServer, Help, Version };
-
-// A switch given with a leading "/" or "-", compared case-insensitively.
-bool HasSwitch(const QStringList &parameters, const QString &name);
 
 // parameters: the command line without the program path. The registration switches win over
 // everything else, then --help and --version; anything else runs a job.

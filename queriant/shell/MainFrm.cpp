@@ -188,21 +188,22 @@ void TMainForm::logCommandLine(const QStringList &arguments) {
 }
 
 void TMainForm::createManager(const QStringList &parameters) {
+    const TJobStart start(parameters);
     std::unique_ptr<TJobSource> source;
-    switch (RunModeFromParameters(parameters)) {
+    switch (start.RunMode) {
     case rmRequestFile:
         source = std::make_unique<TRequestFileJob>();
         break;
     case rmTestRun:
     case rmJobParameters:
         // The test run has no test form yet: its print data manager says so when it starts.
-        source = std::make_unique<TPopupServerJob>(parameters);
+        source = std::make_unique<TPopupServerJob>(start);
         break;
     default:
         break;
     }
     m_manager.reset();
-    m_manager = std::make_unique<TQuestionManager>(parameters, std::move(source));
+    m_manager = std::make_unique<TQuestionManager>(start, std::move(source));
     TQuestionManager &m = *m_manager;
     m.OnPresentQuestionSet = [this](TQuestionManager &manager, TQuestionSet &set,
                                     TWizardDirection direction) {

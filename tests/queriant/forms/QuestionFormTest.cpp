@@ -271,14 +271,15 @@ TEST_F(AnswerSettingsTool, NoInstallationPathDoesNothing) {
     EXPECT_TRUE(boxes.isEmpty());
 }
 
-// The popup server's job options come from the job's connection.
+// The popup server's job options reach the dialog through the manager.
 TEST(QuestionForm, ServerJobOptions) {
     const QStringList parameters{QStringLiteral("server"), QStringLiteral("queue")};
     for (bool allow : {false, true}) {
         FormJob job(parameters, std::make_unique<TPopupServerJob>(parameters));
-        auto &protocol = dynamic_cast<TPopupServerJob *>(job.manager.JobSource())->Protocol();
-        protocol.AllowLastAnswers = allow;
-        protocol.CostCenterMandatory = true;
+        TJobOptions options;
+        options.LastAnswersAllowed = allow;
+        options.CostCenterMandatory = true;
+        job.manager.SetJobOptions(options);
         job.manager.FSkipIfNotMandatory = true;
         TQuestionSet &costCenter = job.set(FormType::CostCenter);
         costCenter.First()->SaveLastAnswerMode = 2;

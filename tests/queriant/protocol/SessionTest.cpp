@@ -99,16 +99,17 @@ TEST(PopupSession, FullJobAgainstServer) {
     EXPECT_EQ(p.SqlData(), QStringList({"Printer 1", "Printer 2", "Printer 3", "alice", "x"}));
     EXPECT_GE(p.SqlTransactionNumber, 500);
 
-    p.BC_FindUserCodes(QStringLiteral("alice"), QStringLiteral("Project"), QStringLiteral("P2%"),
-                       QStringLiteral("D200"), 100);
-    EXPECT_EQ(p.UserCodes, QStringList({"P210", "P220"}));
-    EXPECT_EQ(p.UserCodeDescriptions, QStringList({"Compiler", "Test lab"}));
-    p.BC_FindUserCodes(QStringLiteral("alice"), QStringLiteral("Dept"), QStringLiteral("%"),
-                       QString(), 1);
-    EXPECT_EQ(p.UserCodes, QStringList({"D100"}));
-    p.BC_ListRecentUserCodes(QStringLiteral("alice"), QStringLiteral("Dept"), QString(), 25);
-    EXPECT_EQ(p.UserCodes, QStringList({"D200", "D100"}));
-    EXPECT_EQ(p.UserCodeDescriptions, QStringList({"Engineering", "Sales"}));
+    TCostCenterList codes = p.BC_FindUserCodes(QStringLiteral("alice"), QStringLiteral("Project"),
+                                               QStringLiteral("P2%"), QStringLiteral("D200"), 100);
+    EXPECT_EQ(CostCenterCodes(codes), QStringList({"P210", "P220"}));
+    EXPECT_EQ(CostCenterDescriptions(codes), QStringList({"Compiler", "Test lab"}));
+    codes = p.BC_FindUserCodes(QStringLiteral("alice"), QStringLiteral("Dept"), QStringLiteral("%"),
+                               QString(), 1);
+    EXPECT_EQ(CostCenterCodes(codes), QStringList({"D100"}));
+    codes =
+        p.BC_ListRecentUserCodes(QStringLiteral("alice"), QStringLiteral("Dept"), QString(), 25);
+    EXPECT_EQ(CostCenterCodes(codes), QStringList({"D200", "D100"}));
+    EXPECT_EQ(CostCenterDescriptions(codes), QStringList({"Engineering", "Sales"}));
 
     p.BC_ListLastAnswers(QStringLiteral("alice"), QStringLiteral("Dept"), 25);
     ASSERT_EQ(p.History.size(), 2);

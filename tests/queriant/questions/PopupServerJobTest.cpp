@@ -34,6 +34,20 @@ std::unique_ptr<TQuestion> question(const QString &name, const char *formType,
     return q;
 }
 
+// A level's looked-up codes or descriptions, as the question lists them.
+QByteArrayList codesOf(const TQuestion &q) {
+    QByteArrayList out;
+    for (const TCostCenter &c : q.History)
+        out.append(c.Code.toUtf8());
+    return out;
+}
+QByteArrayList descriptionsOf(const TQuestion &q) {
+    QByteArrayList out;
+    for (const TCostCenter &c : q.History)
+        out.append(c.Description.toUtf8());
+    return out;
+}
+
 // "Name(formtype: q1 q2)" per set, for compact expectations.
 QStringList describeSets(const std::vector<std::unique_ptr<TQuestionSet>> &sets) {
     QStringList out;
@@ -308,8 +322,9 @@ protected:
         const QByteArray job = text("WS1") + text("127.0.0.1") + text(queue) + text("alice") +
                                text(document) + text("HP") + int32(3);
         std::memcpy(section->data(), job.constData(), size_t(job.size()));
-        manager = std::make_unique<TQuestionManager>(
-            QStringList{sectionName}, std::make_unique<TPopupServerJob>(QStringList{sectionName}));
+        auto source = std::make_unique<TPopupServerJob>(QStringList{sectionName});
+        serverJob = source.get();
+        manager = std::make_unique<TQuestionManager>(QStringList{sectionName}, std::move(source));
         manager->OnPresentQuestionSet = [this](TQuestionManager &, TQuestionSet &set,
                                                TWizardDirection) { presented << set.Name; };
         manager->OnActivity = [this](TQuestionManager &) { ++activity; };
@@ -320,7 +335,7 @@ protected:
         manager->Start();
     }
     TPopupServerJob &job() {
-        return PopupServerJobOf(*manager);
+        return *serverJob;
     }
     TQuestion &q(const QString &name) {
         for (const auto &question : manager->FQuestionList)
@@ -338,6 +353,7 @@ protected:
     std::unique_ptr<zvtest::PopupServerProcess> server;
     std::unique_ptr<zv::ZvSharedSection> section;
     std::unique_ptr<TQuestionManager> manager;
+    TPopupServerJob *serverJob = nullptr; // owned by the manager
     QByteArrayList presented;
     int activity = 0;
     // Runs when the job finishes, also when it finishes inside Start.
@@ -381,8 +397,8 @@ TEST_F(ServerJobTest, CostCenterHistoryAndSearch) {
     TQuestion &project = q(QStringLiteral("Project"));
     const int before = activity;
     manager->LoadHistory(dept, nullptr);
-    EXPECT_EQ(dept.HistoryCodes, QByteArrayList({"D200"}));
-    EXPECT_EQ(dept.HistoryDescriptions, QByteArrayList({"Engineering"}));
+    EXPECT_EQ(codesOf(dept), QByteArrayList({"D200"}));
+    EXPECT_EQ(descriptionsOf(dept), QByteArrayList({"Engineering"}));
     EXPECT_EQ(dept.GridHeader, QByteArray("Most recent Dept selections"));
     manager->LoadHistory(dept, nullptr); // cached
     EXPECT_EQ(requests("received LISTRECENTUSERCODES [alice|Dept||25]"), 1);
@@ -407,18 +423,18 @@ TEST_F(ServerJobTest, CostCenterHistoryAndSearch) {
         EXPECT_EQ(dept.GridHeader, c.header);
         EXPECT_EQ(requests("received FINDUSERCODES [alice|Dept|" + c.sent + "||100]"), 1);
         if (!c.search.isEmpty()) {
-            EXPECT_EQ(dept.HistoryCodes, c.codes);
+            EXPECT_EQ(codesOf(dept), c.codes);
         }
     }
     // The previous level's answer is the parent.
     dept.SetAnswer(QStringLiteral("D200"));
     manager->SearchCostCenters(project, QStringLiteral("*"), &dept);
-    EXPECT_EQ(project.HistoryCodes, QByteArrayList({"P210"}));
+    EXPECT_EQ(codesOf(project), QByteArrayList({"P210"}));
 
     // A new user forgets every look-up result.
     manager->SetUserName(QStringLiteral("bob"));
     EXPECT_EQ(manager->GetUserName(), QStringLiteral("bob"));
-    EXPECT_TRUE(project.HistoryCodes.isEmpty());
+    EXPECT_TRUE(project.History.isEmpty());
     manager->SetUserName(QString());
     EXPECT_EQ(manager->GetUserName(), QStringLiteral("alice"));
 }
