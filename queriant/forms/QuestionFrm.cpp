@@ -7,8 +7,8 @@
 #include "Log.h"
 #include "QuestionManager.h"
 #include "ResourceStrings.h"
-#include "SecureWipe.h"
 #include "SimpleTranslator.h"
+#include "SkipDecision.h"
 #include "ZvChildProcess.h"
 #include "ZvRegistry.h"
 
@@ -334,37 +334,14 @@ void TQuestionForm::SetQuestionSet(TQuestionSet *set) {
         LogInfo("TQuestionForm.SetQuestionSet: Keep Last Answers period %d seconds has expired.",
                 m_manager->FKeepLastAnswersPeriod);
     } else if (set) {
-        bool allHaveAnswer = true;
-        bool useAuto = true;
-        const bool costCenter = set->FormType == FormType::CostCenter;
-        for (int i = 0; i < set->Count(); ++i) {
-            TQuestion *question = set->Question(i);
-            QString last = question->GetLastAnswer();
-            const bool required = costCenter ? CostCenterMandatory() : question->Mandatory;
-            const bool skipOptional = !required && m_manager && m_manager->FSkipIfNotMandatory;
-            if (!last.isEmpty() || skipOptional) {
-                if (question->SaveLastAnswerMode != 0)
-                    question->SetAnswer(last);
-                if (question->SaveLastAnswerMode != 2) {
-                    useAuto = false;
-                    if (m_firstQuestionToAsk < 0)
-                        m_firstQuestionToAsk = i;
-                }
-            } else {
-                allHaveAnswer = false;
-                if (m_firstQuestionToAsk < 0)
-                    m_firstQuestionToAsk = i;
-            }
-            zv::SecureWipe(last);
-        }
+        const bool costCenterMandatory = CostCenterMandatory();
+        const bool skipIfNotMandatory = m_manager && m_manager->FSkipIfNotMandatory;
+        const TSkipDecision decision = DecideSkip(SkipQuestionsOf(*set, costCenterMandatory),
+                                                  set->SkipState, skipIfNotMandatory);
+        ApplySkipDecision(*set, decision);
+        m_firstQuestionToAsk = decision.FirstQuestionToAsk;
         LogInfo("TQuestionForm.SetQuestionSet(%d)  AllHaveAnswer=%s UseAuto=%s", set->Count(),
-                boolText(allHaveAnswer), boolText(useAuto));
-        if (allHaveAnswer && useAuto) {
-            if (set->SkipState != 2)
-                set->SkipState = 1;
-        } else {
-            set->SkipState = 0;
-        }
+                boolText(decision.AllHaveAnswer), boolText(decision.UseAuto));
     }
     m_loading = true;
     try {

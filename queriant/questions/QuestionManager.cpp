@@ -287,6 +287,16 @@ bool TQuestionManager::IsSingleSet() const {
     return FGuestMode || visibleSets().size() == 1;
 }
 
+TFormMode FormModeFor(const TQuestionManager &manager, const TQuestionSet *set) {
+    if (manager.IsFirstSet(set))
+        return fmFirst;
+    if (manager.IsSingleSet())
+        return fmSingle;
+    if (manager.IsLastSet(set))
+        return fmLast;
+    return fmMiddle;
+}
+
 int TQuestionManager::VisibleSetCount() const {
     return int(std::count_if(FQuestionSetList.begin(), FQuestionSetList.end(),
                              [](const auto &s) { return s->FormType != FormType::Balloon; }));

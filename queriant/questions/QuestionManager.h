@@ -54,6 +54,10 @@ public:
     virtual bool ChargeToBalloonNotify(TQuestionManager &manager);
 };
 
+// A set's place in the job: first of several, single, last of several, otherwise middle;
+// the first match wins.
+TFormMode FormModeFor(const TQuestionManager &manager, const TQuestionSet *set);
+
 class TQuestionManager {
 public:
     using TNotifyEvent = std::function<void(TQuestionManager &)>;

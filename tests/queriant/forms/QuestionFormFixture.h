@@ -57,14 +57,7 @@ struct FormJob {
         form->resize(manager.FClientWidth, manager.FClientHeight);
         form->SetQuestionManager(&manager);
         form->SetQuestionSet(&set);
-        TFormMode mode = fmMiddle;
-        if (manager.IsFirstSet(&set))
-            mode = fmFirst;
-        else if (manager.IsSingleSet())
-            mode = fmSingle;
-        else if (manager.IsLastSet(&set))
-            mode = fmLast;
-        form->SetFormMode(mode);
+        form->SetFormMode(FormModeFor(manager, &set));
         form->SetWizardDirection(direction);
         form->ShowForm();
     }
