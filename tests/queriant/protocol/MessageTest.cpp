@@ -629,3 +629,22 @@ TEST(PopupParsers, ArbitraryBytesNeverCrash) {
         }
     }
 }
+
+// Codes and descriptions of a look-up answer become one value per code.
+TEST(CostCenterList, PairsEveryCodeWithItsDescription) {
+    const struct {
+        QStringList codes;
+        QStringList descriptions;
+        TCostCenterList expected;
+    } cases[] = {
+        {{"A", "B"}, {"Alpha", "Beta"}, {{"A", "Alpha"}, {"B", "Beta"}}},
+        {{"A", "B"}, {"Alpha"}, {{"A", "Alpha"}, {"B", ""}}},
+        {{"A"}, {"Alpha", "Beta"}, {{"A", "Alpha"}}},
+        {{}, {"Alpha"}, {}},
+    };
+    for (const auto &c : cases) {
+        const TCostCenterList list = PairCostCenters(c.codes, c.descriptions);
+        EXPECT_EQ(list, c.expected) << c.codes.join(',').toStdString();
+        EXPECT_EQ(CostCenterCodes(list), c.codes);
+    }
+}

@@ -262,11 +262,17 @@ QByteArray scenario() {
                            {"descriptors", QJsonArray{copiesAuto, secret, comment}}};
     const QJsonObject lastShort{
         {"transaction", 4}, {"group", "LG"}, {"descriptors", QJsonArray{copiesAuto, secret}}};
+    // Auto advance, hidden shortcuts and mandatory cost centers.
+    QJsonObject options = finance;
+    options["options"] = 2 | 8 | 32;
+    options.remove("dmsConfig");
     const QJsonObject root{
         {"version", 1005},
-        {"queues",
-         QJsonObject{
-             {"Finance", finance}, {"Guest", guest}, {"Last", last}, {"LastShort", lastShort}}},
+        {"queues", QJsonObject{{"Finance", finance},
+                               {"Options", options},
+                               {"Guest", guest},
+                               {"Last", last},
+                               {"LastShort", lastShort}}},
         {"verify", QJsonObject{{"rule", "match"},
                                {"accepted",
                                 QJsonObject{{"Copies\rPassword\rComment\r", "4\rRemoved\rhi\r"}}}}},
@@ -278,6 +284,13 @@ QByteArray scenario() {
              {"One", QJsonArray{cc("X1", "Only")}},
              {"Two", QJsonArray{cc("Y1", "Under X1", "X1")}}}},
         {"recentCodes", QJsonObject{{"alice", QJsonObject{{"Dept", QJsonArray{"D200"}}}}}},
+        {"lastAnswers",
+         QJsonObject{
+             {"alice",
+              QJsonObject{{"Dept", QJsonObject{{"categories", QJsonArray{"Dept", "Project"}},
+                                               {"combinations",
+                                                QJsonArray{QJsonArray{"D200", "P210"},
+                                                           QJsonArray{"D100", "P110"}}}}}}}}},
         {"sql", QJsonObject{{"Printers", QJsonObject{{"rows", QJsonArray{"Printer 1"}},
                                                      {"echoParameters", true}}}}}};
     return QJsonDocument(root).toJson();
@@ -467,6 +480,47 @@ TEST_F(ServerJobTest, SingleCodeCheckAndNoCostCenters) {
     empty.Add(none.get());
     EXPECT_TRUE(manager->NoCostCentersAvailable(empty));
     EXPECT_FALSE(manager->NoCostCentersAvailable(TQuestionSet()));
+}
+
+// The job announcement sets the options the dialogs read from the manager.
+TEST_F(ServerJobTest, JobOptionsComeFromTheJobAnnouncement) {
+    TJobOptions finance;
+    finance.AutoAdvance = true;
+    finance.LastAnswersAllowed = true; // always, whatever the server says
+    TJobOptions options = finance;
+    options.HideShortcuts = true;
+    options.CostCenterMandatory = true;
+    for (const auto &[queue, expected] :
+         {std::pair{QByteArray("Finance"), finance}, std::pair{QByteArray("Options"), options}}) {
+        SCOPED_TRACE(queue.toStdString());
+        startJob(queue);
+        EXPECT_TRUE(manager->JobOptions() == expected);
+        EXPECT_EQ(manager->SingleClick(), expected.AutoAdvance);
+    }
+    // The shortcut store is the job's.
+    EXPECT_EQ(&manager->ShortCutManager(), &job().ShortCutManager());
+    // Mandatory cost centers: the user is never without one, and the server is not asked.
+    const int before = requests("received FINDUSERCODES");
+    EXPECT_FALSE(manager->NoCostCentersAvailable(*manager->QuestionSet(2)));
+    EXPECT_EQ(requests("received FINDUSERCODES"), before);
+}
+
+TEST_F(ServerJobTest, RecentCombinationsAreAskedOncePerUser) {
+    startJob("Finance");
+    const TQuestionSet &costSet = *manager->QuestionSet(2);
+    const TCostCenterHistory history = manager->ListLastAnswers(costSet);
+    EXPECT_EQ(history.CountCombinations, 2);
+    EXPECT_EQ(history.CountCategories, 2);
+    ASSERT_EQ(history.History.size(), 2);
+    EXPECT_EQ(history.History[0], TCostCenterList({{"D200", "Engineering"}, {"P210", "Compiler"}}));
+    EXPECT_EQ(history.History[1], TCostCenterList({{"D100", "Sales"}, {"P110", "Fair"}}));
+    EXPECT_EQ(manager->ListLastAnswers(costSet).History, history.History);
+    EXPECT_EQ(requests("received LISTLASTANSWERS [alice|Dept|25]"), 1);
+
+    // Another user has combinations of his own.
+    manager->SetUserName(QStringLiteral("bob"));
+    EXPECT_TRUE(manager->ListLastAnswers(costSet).History.isEmpty());
+    EXPECT_EQ(requests("received LISTLASTANSWERS [bob|Dept|25]"), 1);
 }
 
 TEST_F(ServerJobTest, SqlListRefresh) {

@@ -1,8 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "QuestionManager.h"
+#include "ShortCutManager.h"
 #include "TestSupport.h"
 
 #include <QStringList>
+
+#include <functional>
 
 namespace {
 
@@ -283,6 +286,53 @@ TEST_F(ManagerTest, HideAndActivityOnlyRaiseTheirEvents) {
     manager.Hide();
     manager.NotifyActivity();
     EXPECT_TRUE(rec.take().isEmpty());
+}
+
+// A job without a popup server refuses every look-up with one text; only an SQL list refresh
+// without a question still counts as activity.
+TEST_F(ManagerTest, LookUpsWithoutAPopupServer) {
+    load({"Cost"}, "costcenterform");
+    TQuestionSet &costSet = *set(0);
+    TQuestion &level = *costSet.First();
+    TShortCutDef shortcut;
+    const std::function<void()> lookUps[] = {
+        [&] { manager.LoadHistory(level, nullptr); },
+        [&] { manager.SearchCostCenters(level, QStringLiteral("a"), nullptr); },
+        [&] { manager.ListLastAnswers(costSet); },
+        [&] { manager.CheckCostCenters(costSet, true); },
+        [&] { manager.NoCostCentersAvailable(costSet); },
+        [&] { manager.RefreshSqlList(&level); },
+        [&] { manager.ValidateSelection(costSet); },
+        [&] { manager.ShortCutManager(); },
+        [&] { manager.ValidateShortcut(shortcut, costSet); },
+    };
+    EXPECT_FALSE(manager.HasServerLookups());
+    for (const auto &lookUp : lookUps) {
+        try {
+            lookUp();
+            ADD_FAILURE() << "no error";
+        } catch (const zv::ZvError &e) {
+            EXPECT_EQ(e.message(),
+                      QStringLiteral("Server look-ups exist only in popup server jobs"));
+        }
+    }
+    EXPECT_TRUE(rec.take().isEmpty());
+    manager.RefreshSqlList(nullptr);
+    EXPECT_EQ(rec.take(), QStringList({"activity"}));
+}
+
+// Outside popup-server jobs the request document decides single-click mode; nothing else of
+// the job options applies there.
+TEST_F(ManagerTest, RequestDocumentSetsTheJobOptions) {
+    TJobOptions server;
+    server.CostCenterMandatory = true;
+    manager.SetJobOptions(server);
+    manager.LoadGuiQuestions(QStringLiteral(
+        "<questionsets><config><singleclick>TRUE</singleclick></config></questionsets>"));
+    TJobOptions expected;
+    expected.AutoAdvance = true;
+    EXPECT_TRUE(manager.JobOptions() == expected);
+    EXPECT_TRUE(manager.SingleClick());
 }
 
 TEST(ManagerDefaults, FreshManager) {
