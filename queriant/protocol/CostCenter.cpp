@@ -9,18 +9,22 @@ TCostCenterList PairCostCenters(const QStringList &codes, const QStringList &des
     return list;
 }
 
-QStringList CostCenterCodes(const TCostCenterList &list) {
-    QStringList codes;
-    codes.reserve(list.size());
+namespace {
+
+QStringList fieldOf(const TCostCenterList &list, QString TCostCenter::*field) {
+    QStringList texts;
+    texts.reserve(list.size());
     for (const TCostCenter &entry : list)
-        codes.append(entry.Code);
-    return codes;
+        texts.append(entry.*field);
+    return texts;
+}
+
+} // namespace
+
+QStringList CostCenterCodes(const TCostCenterList &list) {
+    return fieldOf(list, &TCostCenter::Code);
 }
 
 QStringList CostCenterDescriptions(const TCostCenterList &list) {
-    QStringList descriptions;
-    descriptions.reserve(list.size());
-    for (const TCostCenter &entry : list)
-        descriptions.append(entry.Description);
-    return descriptions;
+    return fieldOf(list, &TCostCenter::Description);
 }

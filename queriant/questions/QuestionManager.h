@@ -142,7 +142,6 @@ public:
     quint8 RunMode() const { return FRunMode; }
     const TJobStart &JobStart() const { return m_start; }
     const QStringList &Parameters() const { return m_start.Parameters; }
-    TJobSource *JobSource() const { return m_source.get(); }
 
     // Frees every question and set of the job.
     void ClearQuestions();
