@@ -138,7 +138,7 @@ bool TEntryQuestionForm::InsertNumberKey(QKeyEvent *event, TAnswerEdit *edit, QC
     return true;
 }
 
-// The stored answer of a number that passed: without grouping. A masked
+// The stored answer of a number that passed: without grouping and in the digits 0-9. A masked
 // answer (the edit shows a substitute) is left alone.
 void TEntryQuestionForm::StorePlainNumber(const QString &plain) {
     TQuestion &question = *Question();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "NumberEntry.h"
 
+#include "ZvLocaleInfo.h"
+
 #include <cmath>
 
 namespace {
@@ -25,6 +27,13 @@ QChar single(const QString &separator) {
     return separator.size() == 1 ? separator.at(0) : QChar();
 }
 
+// A decimal digit of any script as 0-9; other characters unchanged.
+QChar latinDigit(QChar c) {
+    if (!isLatinDigit(c) && c.category() == QChar::Number_DecimalDigit)
+        return QChar(u'0' + c.digitValue());
+    return c;
+}
+
 // The number in C notation ('.' decimal point, ',' grouping), or nothing when a mark is
 // neither of the locale's separators.
 std::optional<QString> cNotation(const QString &text, const QLocale &locale) {
@@ -33,6 +42,7 @@ std::optional<QString> cNotation(const QString &text, const QLocale &locale) {
     QString c = text;
     c.replace(locale.negativeSign(), QStringLiteral("-"));
     for (QChar &ch : c) {
+        ch = latinDigit(ch);
         if (!decimal.isNull() && ch == decimal)
             ch = QLatin1Char('.');
         else if (!group.isNull() && ch == group)
@@ -46,6 +56,7 @@ std::optional<QString> cNotation(const QString &text, const QLocale &locale) {
 } // namespace
 
 QChar NumberKeyChar(QChar key, const QLocale &locale) {
+    key = latinDigit(key);
     const QChar decimal = single(locale.decimalPoint());
     const QChar group = single(locale.groupSeparator());
     if (isKeyboardMark(key) && !decimal.isNull() && !isKeyboardMark(decimal) &&
@@ -122,9 +133,7 @@ double RoundHalfEven(double value, int decimals) {
 }
 
 QString ShortestDecimal(double value, const QLocale &locale) {
-    QLocale plain = locale;
-    plain.setNumberOptions(QLocale::OmitGroupSeparator);
-    return plain.toString(value, 'g', QLocale::FloatingPointShortest);
+    return zv::formatNumber(value, 'g', QLocale::FloatingPointShortest, locale);
 }
 
 QString FormatHashDotHash(double value, const QLocale &locale) {

@@ -6,6 +6,7 @@
 // Nothing a user types as a number mark is dropped: the locale's decimal and group separators
 // and the marks '.' and ',' all reach the text, and a text that is not a number of the locale
 // (a comma typed for the decimal point, say) fails the number check where the user sees it.
+// Numbers the dialogs write use the digits 0-9; digits of other scripts are read as 0-9.
 #pragma once
 
 #include <QChar>
@@ -14,9 +15,9 @@
 
 #include <optional>
 
-// The character a typed key puts into a number edit: where keyboards lack the locale's decimal
-// separator (neither '.' nor ',' is one of its separators, as in Arabic), '.' and ',' stand
-// for it.
+// The character a typed key puts into a number edit: Arabic-Indic and extended Arabic-Indic
+// digits become 0-9; where keyboards lack the locale's decimal separator (neither '.' nor ','
+// is one of its separators, as in Arabic), '.' and ',' stand for it.
 QChar NumberKeyChar(QChar key, const QLocale &locale);
 
 // Whether a character (as NumberKeyChar gives it) may enter a float or money edit. caret is

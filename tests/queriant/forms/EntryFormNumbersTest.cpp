@@ -70,6 +70,28 @@ TEST(NumberEntry, ParsingFollowsTheLocaleSeparator) {
     EXPECT_EQ(ParseInteger(QStringLiteral("1,000"), German), std::nullopt);
 }
 
+// What the dialog itself writes under Arabic: the digits 0-9 with the Arabic decimal separator.
+TEST(NumberEntry, ArabicNumbersAreWrittenInTheDigitsZeroToNine) {
+    EXPECT_EQ(ShortestDecimal(80.5, Arabic), QStringLiteral("80\u066B5"));
+    EXPECT_EQ(ShortestDecimal(-1234567.25, Arabic), QStringLiteral("-1234567\u066B25"));
+    EXPECT_EQ(FormatHashDotHash(300.5, Arabic), QStringLiteral("300\u066B5"));
+    EXPECT_EQ(ParseDecimal(QStringLiteral("\u0668\u0660\u066B\u0665"), Arabic), 80.5);
+    EXPECT_EQ(ParseInteger(QStringLiteral("\u06F4\u06F2"), Arabic), 42);
+
+    ScopedDefaultLocale locale(Arabic);
+    FormJob job;
+    TQuestion &q = *job.set(FormType::Float).First();
+    q.MaxLength = 1;
+    q.ValidateMin = 60;
+    q.ValidateMax = 300.5;
+    job.start();
+    auto &form = dynamic_cast<TEntryQuestionForm &>(*job.form);
+    typeKeys(form.AnswerEdit, QStringLiteral("\u0664\u0660\u0660"));
+    EXPECT_FALSE(form.ValidateAnswers());
+    EXPECT_EQ(form.ErrorText(), QStringLiteral("Value can not be more than 300\u066B5"));
+    EXPECT_EQ(form.AnswerEdit->text(), QLatin1String("400")) << "shown in 0-9";
+}
+
 TEST(NumberEntry, RoundingAndShortestText) {
     EXPECT_EQ(RoundHalfEven(2.5, 0), 2);
     EXPECT_EQ(RoundHalfEven(3.5, 0), 4);
@@ -125,6 +147,15 @@ TEST(NumberEntry, TypedSeparatorsPerLocale) {
         {"ar one separator", Arabic, FormType::Money, "9.5,0", QStringLiteral("9\u066B50"), ""},
         {"ar at most MaxLength decimals", Arabic, FormType::Money, "1.234",
          QStringLiteral("1\u066B23"), ""},
+        {"ar float in the digits 0-9", Arabic, FormType::Float, "80.5", QStringLiteral("80\u066B5"),
+         ""},
+        {"ar Arabic-Indic digits", Arabic, FormType::Money, QStringLiteral("\u0669.\u0665\u0660"),
+         QStringLiteral("9\u066B50"), ""},
+        {"ar extended Arabic-Indic digits", Arabic, FormType::Float,
+         QStringLiteral("\u06F8\u06F0.\u06F5"), QStringLiteral("80\u066B5"), ""},
+        {"ar integer", Arabic, FormType::Integer, QStringLiteral("\u0664\u0662"), "42", ""},
+        {"en Arabic-Indic digits", English, FormType::Integer, QStringLiteral("\u0664\u0662"), "42",
+         ""},
     };
     for (const auto &c : cases) {
         ScopedDefaultLocale locale(c.locale);

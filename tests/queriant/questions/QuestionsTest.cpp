@@ -157,6 +157,18 @@ TEST_F(QuestionTest, MaskedAnswerUsesTheLocaleSeparator) {
     QLocale::setDefault(QLocale::system());
 }
 
+TEST_F(QuestionTest, MaskedAnswerIsWrittenInTheDigitsZeroToNine) {
+    QLocale::setDefault(QLocale(QLocale::Arabic, QLocale::SaudiArabia));
+    TQuestion q;
+    q.SetSecure(true);
+    q.FormType = "floatform";
+    q.MaxLength = 2;
+    q.ValidateMax = 5;
+    q.SetAnswer(QStringLiteral("12\u066B50"));
+    EXPECT_EQ(q.GetMaskedAnswer(), QStringLiteral("5\u066B00"));
+    QLocale::setDefault(QLocale::system());
+}
+
 TEST_F(QuestionTest, UnmodifiedOrPlainQuestionsShowTheRealAnswer) {
     TQuestion plain;
     plain.FormType = "stringform";
