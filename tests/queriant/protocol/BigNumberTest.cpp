@@ -60,9 +60,17 @@ TEST(ZvWideWord, AssignAndHexForms) {
     EXPECT_EQ(fromInt(256).Length, 2);
     EXPECT_EQ(fromInt(0).Length, 0);
     EXPECT_EQ(fromInt(0).ToHex(), QString());
-    // Odd length and a stray character stop the pairs where they end.
-    EXPECT_EQ(fromHex("ABC").ToHex(), QStringLiteral("AB"));
-    EXPECT_EQ(fromHex("12zz34").ToHex(), QStringLiteral("12"));
+    // An odd digit count reads as if a leading 0 were there; a stray character ends the digits.
+    const struct {
+        const char *hex;
+        const char *value;
+    } digitCases[] = {
+        {"10001", "010001"}, {"ABC", "0ABC"},   {"1", "01"}, {"0", ""},
+        {"12zz34", "12"},    {"123z4", "0123"}, {"z12", ""}, {"00010001", "010001"},
+    };
+    for (const auto &c : digitCases)
+        EXPECT_EQ(fromHex(c.hex).ToHex(), QLatin1String(c.value)) << c.hex;
+    EXPECT_EQ(fromHex("10001").Compare(fromInt(65537)), 0);
 
     TZvWideWord w;
     const std::uint8_t key01[] = {0x01, 0x23, 0x45};
@@ -83,6 +91,10 @@ TEST(ZvWideWord, AssignAndHexForms) {
     EXPECT_EQ(errorOf([] { fromHex(QByteArray(514, 'F').constData()); }),
               QStringLiteral("TZvWideWord.Assign: overflow"));
     EXPECT_EQ(fromHex(QByteArray(512, 'F').constData()).Length, 256);
+    EXPECT_EQ(errorOf([] { fromHex(QByteArray(513, 'F').constData()); }),
+              QStringLiteral("TZvWideWord.Assign: overflow"))
+        << "513 digits are more than 256 bytes";
+    EXPECT_EQ(fromHex(("0" + QByteArray(512, 'F')).constData()).Length, 256);
     const QByteArray big(257, '\x05');
     EXPECT_EQ(errorOf([&] {
                   TZvWideWord x;

@@ -166,6 +166,25 @@ TEST(PopupSession, KeyExchangeForEveryLeadingByte) {
     }
 }
 
+// A server that writes its numbers without leading zero digits (65537 as 10001, 3 as 3).
+TEST(PopupSession, KeyExchangeWithOddHexDigitCounts) {
+    for (const char *exponent : {"65537", "3"}) {
+        SCOPED_TRACE(exponent);
+        PopupServerProcess server({QStringLiteral("--hex-digits"), QStringLiteral("bare"),
+                                   QStringLiteral("--exponent"), QLatin1String(exponent)});
+        ASSERT_GT(server.port(), 0);
+        TPopupProtocol p;
+        pointAt(p, server.port());
+        p.Connect();
+        p.NegotiateSessionKey();
+        p.BC_InitNewJob(QStringLiteral("ws"), QStringLiteral("srv"), QStringLiteral("Plain"),
+                        QStringLiteral("bob"), QStringLiteral("d"));
+        EXPECT_EQ(p.TransactionNumber, 12);
+        p.LoadDescriptors();
+        EXPECT_EQ(p.Descriptors.size(), 1);
+    }
+}
+
 TEST(PopupSession, OversizedServerKeyOverflows) {
     PopupServerProcess server({QStringLiteral("--key-bits"), QStringLiteral("2048")});
     ASSERT_GT(server.port(), 0);
