@@ -389,9 +389,13 @@ void TZvWideWord::ModPow(const TZvWideWord &exponent, const TZvWideWord &modulus
 
 void TZvWideWord::ModPowBySquaring(const TZvWideWord &exponent, const TZvWideWord &modulus) {
     TZvWideWord result;
-    result.Assign(1);
     TZvWideWord quotient;
     TZvWideWord rest;
+    // The starting 1 is reduced too: modulo 1 everything is 0, and a zero modulus fails even
+    // for a zero exponent.
+    quotient.Assign(1);
+    quotient.Divide(modulus, rest);
+    result.Assign(rest);
     for (int bit = exponent.BitCount() - 1; bit >= 0; --bit) {
         result.Multiply(result);
         quotient.Assign(result);

@@ -124,12 +124,41 @@ TEST(ZvWideWord, ArithmeticExamplesAndErrors) {
     base = fromInt(4);
     base.ModPowBySquaring(fromInt(13), fromInt(497));
     EXPECT_EQ(base.Compare(fromInt(445)), 0);
-    base = fromInt(1000);
-    base.ModPow(fromInt(3), fromInt(1));
-    EXPECT_TRUE(base.IsZero());
-    base = fromInt(9);
-    base.ModPow(TZvWideWord(), fromInt(7));
-    EXPECT_EQ(base.Compare(fromInt(1)), 0);
+
+    // Degenerate keys: every result is reduced by the modulus, the empty product too, and a
+    // zero modulus is an error whatever the exponent.
+    const QString divisionByZero = QStringLiteral("TZvWideWord.Divide: division by zero");
+    const struct {
+        long long base, exponent, modulus;
+        const char *result; // hexadecimal, or nullptr for the division error
+    } degenerate[] = {
+        {1000, 3, 1, ""}, {9, 0, 1, ""},       {0, 0, 1, ""},       {9, 0, 7, "01"},
+        {0, 0, 7, "01"},  {9, 0, 0, nullptr},  {9, 3, 0, nullptr},  {0, 0, 0, nullptr},
+        {8, 0, 2, "01"},  {300, 0, 257, "01"}, {300, 1, 257, "2B"}, {2, 0, 1, ""},
+    };
+    for (const auto &c : degenerate) {
+        for (const bool bySquaring : {false, true}) {
+            SCOPED_TRACE(QStringLiteral("%1^%2 mod %3%4")
+                             .arg(c.base)
+                             .arg(c.exponent)
+                             .arg(c.modulus)
+                             .arg(bySquaring ? " by squaring" : "")
+                             .toStdString());
+            TZvWideWord x = fromInt(c.base);
+            const QString error = errorOf([&] {
+                if (bySquaring)
+                    x.ModPowBySquaring(fromInt(c.exponent), fromInt(c.modulus));
+                else
+                    x.ModPow(fromInt(c.exponent), fromInt(c.modulus));
+            });
+            if (c.result) {
+                EXPECT_EQ(error, QStringLiteral("(no error)"));
+                EXPECT_EQ(x.ToHex(), QLatin1String(c.result));
+            } else {
+                EXPECT_EQ(error, divisionByZero);
+            }
+        }
+    }
 
     EXPECT_EQ(fromInt(0x80).BitCount(), 8);
     EXPECT_EQ(fromInt(0x100).BitCount(), 9);
