@@ -508,11 +508,17 @@ void TQuestionForm::showEvent(QShowEvent *event) {
     QCoreApplication::postEvent(this, new QEvent(QEvent::Type(AfterFormShowEvent)));
 }
 
-// Enter that no control took moves on, as the default button would.
+// Enter that no control took moves on, as the default button would; Escape cancels, as in any
+// dialog, when the dialog offers Cancel.
 void TQuestionForm::keyPressEvent(QKeyEvent *event) {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && NextBtn->isVisible() &&
         NextBtn->isEnabled()) {
         NextBtn->click();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        CancelBtn->isVisibleTo(this) && CancelBtn->isEnabled()) {
+        CancelBtn->click();
         return;
     }
     QWidget::keyPressEvent(event);

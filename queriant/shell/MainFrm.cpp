@@ -308,6 +308,16 @@ void TMainForm::HandleJobStarted(TQuestionManager &manager) {
     QCoreApplication::processEvents();
 }
 
+void TMainForm::keyPressEvent(QKeyEvent *event) {
+    // Escape closes the error screen as OK does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        Button1->isVisible() && Button1->isEnabled()) {
+        Button1->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
+}
+
 void TMainForm::HandleActivity(TQuestionManager &) {
     m_timeout.Restart();
 }

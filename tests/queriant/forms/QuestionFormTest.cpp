@@ -330,4 +330,30 @@ TEST(QuestionForm, LookOfTheFrame) {
         << "anchored to the bottom right";
 }
 
+// Escape acts as Cancel wherever the key press lands in the dialog, and only while Cancel is
+// offered.
+TEST(QuestionForm, EscapeCancels) {
+    for (const char *formType : {FormType::String, FormType::Integer, FormType::Money}) {
+        FormJob job;
+        job.set(formType);
+        job.start();
+        QWidget *edit = job.form->findChild<QWidget *>(QStringLiteral("AnswerEdit"));
+        ASSERT_NE(edit, nullptr) << formType;
+        QTest::keyClick(edit, Qt::Key_Escape);
+        EXPECT_EQ(job.cancelled, 1) << formType;
+    }
+
+    FormJob job;
+    job.set(FormType::String);
+    job.start();
+    job.form->CancelBtn->hide();
+    QTest::keyClick(job.form->NextBtn, Qt::Key_Escape);
+    EXPECT_EQ(job.cancelled, 0) << "no Cancel, no Escape";
+    job.form->CancelBtn->show();
+    QTest::keyClick(job.form->NextBtn, Qt::Key_Escape, Qt::ShiftModifier);
+    EXPECT_EQ(job.cancelled, 0) << "Shift+Escape is another key";
+    QTest::keyClick(job.form->NextBtn, Qt::Key_Escape);
+    EXPECT_EQ(job.cancelled, 1);
+}
+
 } // namespace
