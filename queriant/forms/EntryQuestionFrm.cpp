@@ -111,9 +111,13 @@ QString TEntryQuestionForm::AccessibleDescription() const {
     return description.isEmpty() ? error : description + QLatin1Char('\n') + error;
 }
 
+bool TEntryQuestionForm::Required() const {
+    return Question() && Question()->Mandatory;
+}
+
 void TEntryQuestionForm::DescribeAnswerControls() {
     for (QWidget *edit : {static_cast<QWidget *>(AnswerEdit), static_cast<QWidget *>(AnswerEditB)})
-        DescribeControl(edit, QuestionCaption(), AccessibleDescription());
+        DescribeControl(edit, QuestionCaption(), AccessibleDescription(), Required());
 }
 
 void TEntryQuestionForm::ErrorTextChanged() {

@@ -45,6 +45,8 @@ protected:
     // Accessible name and description of every answer control.
     virtual void DescribeAnswerControls();
     QString AccessibleDescription() const;
+    // The answer is mandatory.
+    bool Required() const;
 
     // Float and money: the typing filter of a decimal edit, and the checks in order. With
     // rounding (float) the answer is stored rounded to MaxLength decimals once edited.

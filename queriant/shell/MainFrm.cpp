@@ -17,6 +17,7 @@
 #include "TraceLog.h"
 #include "ZvNamedEvent.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFrame>
 #include <QKeyEvent>
@@ -67,9 +68,10 @@ QString UpdateTriggerEventName() {
 TMainForm::TMainForm(const QStringList &arguments)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       m_timeout([this] { DialogTimeOutTimer(); }) {
-    setWindowTitle(QStringLiteral("MainForm"));
     resize(DesignWidth, DesignHeight);
     createControls();
+    // Named after what it shows: each dialog renames it after its title.
+    setWindowTitle(TitleLbl->caption());
 
     setUpLogging();
     QApplication::setApplicationDisplayName(
@@ -136,6 +138,9 @@ void TMainForm::createControls() {
     Button1 = new QPushButton(QStringLiteral("&OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setEnabled(false);
+    // Behind the dialogs the error screen's button is not there for the keyboard or screen
+    // readers.
+    Button1->hide();
     // Enter on the error screen means OK, as in a dialog.
     Button1->setAutoDefault(true);
     connect(Button1, &QPushButton::clicked, this, &TMainForm::Button1Click);
@@ -239,6 +244,8 @@ void TMainForm::HandlePresentQuestionSet(TQuestionManager &manager, TQuestionSet
     const QString formType = QString::fromUtf8(set.FormType);
     LogInfo("MainFrm HandlePresentQuestionSet QuestionSet.FormType: %S", formType);
     closeDialog();
+    // The host's own title bar lies behind the dialog: not there for screen readers.
+    Panel2->hide();
     std::unique_ptr<TQuestionForm> form = CreateQuestionForm(formType, this);
     if (!form)
         throw zv::ZvError(QStringLiteral("Form type: %1 is unknown").arg(formType));
@@ -402,8 +409,10 @@ void TMainForm::HandleException(const std::exception &e) {
     }
     closeDialog();
     ErrorLbl->setCaption(AppendErrorMessage(ErrorLbl->caption(), message));
+    Panel2->show();
     TitleLbl->show();
     ErrorLbl->show();
+    Button1->show();
     Button1->setEnabled(true);
     ArabicErrorLbl->hide();
     if (dynamic_cast<const EArabicLanguageException *>(&e)) {
@@ -419,9 +428,14 @@ void TMainForm::HandleException(const std::exception &e) {
     ErrorLbl->raise();
     ArabicErrorLbl->raise();
     Button1->raise();
+    setWindowTitle(TitleLbl->caption());
+    setAccessibleName(TitleLbl->caption());
+    ErrorLbl->setAccessibleName(ErrorLbl->caption());
     show();
     BringToForeground();
     Button1->setFocus(Qt::OtherFocusReason);
+    QAccessibleEvent alert(ErrorLbl, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
 }
 
 QString TMainForm::ErrorText() const {

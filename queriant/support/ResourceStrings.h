@@ -111,6 +111,9 @@ inline constexpr TResourceString Btn5{"Btn5", "&Ignore"};
 inline constexpr TResourceString Btn6{"Btn6", "&Yes"};
 inline constexpr TResourceString Btn7{"Btn7", "&No"};
 
+// Screen readers
+inline constexpr TResourceString SAccessibleRequired{"SAccessibleRequired", "Required"};
+
 } // namespace Res
 
 // Texts that are never translated.

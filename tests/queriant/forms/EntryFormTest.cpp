@@ -432,10 +432,10 @@ TEST(EntryForms, AccessibleNamesCarryQuestionDescriptionAndError) {
     QAccessibleInterface *edit = QAccessible::queryAccessibleInterface(form.AnswerEdit);
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->text(QAccessible::Name), QLatin1String("How many copies?"));
-    EXPECT_EQ(edit->text(QAccessible::Description), QLatin1String("Between 1 and 10"));
+    EXPECT_EQ(edit->text(QAccessible::Description), QLatin1String("Required\nBetween 1 and 10"));
     EXPECT_FALSE(form.ValidateAnswers());
     EXPECT_EQ(edit->text(QAccessible::Description),
-              QLatin1String("Between 1 and 10\n") + Mandatory);
+              QLatin1String("Required\nBetween 1 and 10\n") + Mandatory);
     QAccessibleInterface *next = QAccessible::queryAccessibleInterface(form.NextBtn);
     EXPECT_EQ(next->text(QAccessible::Name), QLatin1String("OK"));
     QAccessibleInterface *error = QAccessible::queryAccessibleInterface(form.ErrorLbl);
