@@ -12,6 +12,7 @@
 #include "PopupServerJob.h"
 #include "QueriantApp.h"
 #include "RequestFileJob.h"
+#include "ResourceStrings.h"
 #include "SecureWipe.h"
 #include "SimpleTranslator.h"
 #include "TraceLog.h"
@@ -135,6 +136,13 @@ void TMainForm::createControls() {
     ArabicErrorLbl->setWordWrap(true);
     ArabicErrorLbl->hide();
 
+    AdviceLbl = new TAlignLabel(this);
+    AdviceLbl->setObjectName(QStringLiteral("AdviceLbl"));
+    AdviceLbl->setPen(Qt::NoPen);
+    AdviceLbl->setVAlign(vtTop);
+    AdviceLbl->setWordWrap(true);
+    AdviceLbl->hide();
+
     Button1 = new QPushButton(QStringLiteral("&OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setEnabled(false);
@@ -159,9 +167,10 @@ void TMainForm::layoutControls() {
     Image2->setGeometry(w - 49, 0, 49, 49);
     const int titleWidth = RightToLeftLayout() ? 376 : w - 2 * 56;
     TitleLbl->setGeometry(RightToLeftLayout() ? w - 56 - titleWidth : 56, 0, titleWidth, 49);
-    ErrorLbl->setGeometry(24, 56, w - 49, h - 98);
+    ErrorLbl->setGeometry(24, 56, w - 49, h - 98 - AdviceHeight);
     if (!ArabicErrorLbl->isVisible())
-        ArabicErrorLbl->setGeometry(24, 180, w - 49, h - 235);
+        ArabicErrorLbl->setGeometry(24, 180, w - 49, h - 235 - AdviceHeight);
+    AdviceLbl->setGeometry(24, h - 42 - AdviceHeight, w - 49, AdviceHeight);
     Button1->setGeometry(w - 82, h - 35, 75, 25);
     if (m_dialog) {
         m_dialog->setGeometry(0, 0, w, h);
@@ -308,11 +317,16 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event) {
 
 void TMainForm::HandleJobStarted(TQuestionManager &manager) {
     m_timeout.Arm(manager.FDialogTimeout);
-    resize(manager.FClientWidth, manager.FClientHeight);
+    placeAtClientSize();
+    QCoreApplication::processEvents();
+}
+
+void TMainForm::placeAtClientSize() {
+    if (m_manager)
+        resize(m_manager->FClientWidth, m_manager->FClientHeight);
     QScreen *monitor = screen() ? screen() : QGuiApplication::primaryScreen();
     if (monitor)
         move(CentredOrigin(monitor->geometry(), size()));
-    QCoreApplication::processEvents();
 }
 
 void TMainForm::keyPressEvent(QKeyEvent *event) {
@@ -407,11 +421,17 @@ void TMainForm::HandleException(const std::exception &e) {
         emit AutomationJobFailed(message);
         return;
     }
+    const bool firstError = ErrorLbl->isHidden();
     closeDialog();
+    // Centred at the job's client size, as the dialogs are, also when the job never started.
+    if (firstError)
+        placeAtClientSize();
     ErrorLbl->setCaption(AppendErrorMessage(ErrorLbl->caption(), message));
     Panel2->show();
     TitleLbl->show();
     ErrorLbl->show();
+    AdviceLbl->setCaption(LoadResString(Res::SErrorScreenAdvice));
+    AdviceLbl->show();
     Button1->show();
     Button1->setEnabled(true);
     ArabicErrorLbl->hide();
@@ -427,6 +447,7 @@ void TMainForm::HandleException(const std::exception &e) {
     Panel2->raise();
     ErrorLbl->raise();
     ArabicErrorLbl->raise();
+    AdviceLbl->raise();
     Button1->raise();
     setWindowTitle(TitleLbl->caption());
     setAccessibleName(TitleLbl->caption());

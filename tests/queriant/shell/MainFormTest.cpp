@@ -148,7 +148,8 @@ TEST_F(MainFormTest, AutomationJobCancelledInItsDialog) {
 }
 
 // What the user and a screen reader meet: the dialog's title on the window, nothing of the
-// error screen behind a dialog; the error screen, closed by Escape as by OK.
+// error screen behind a dialog; the error screen centred at the job's size, with its advice
+// line, closed by Escape as by OK.
 TEST_F(MainFormTest, WindowTitleHiddenControlsAndTheErrorScreen) {
     TMainForm form({QStringLiteral("queriant"), QStringLiteral("-Embedding")});
     EXPECT_TRUE(form.Button1->isHidden());
@@ -163,6 +164,16 @@ TEST_F(MainFormTest, WindowTitleHiddenControlsAndTheErrorScreen) {
     TMainForm screen({QStringLiteral("queriant")}); // a test run; its job is never started
     QSignalSpy ok(screen.Button1, &QPushButton::clicked);
     screen.HandleException(zv::ZvError(QStringLiteral("Failed to connect")));
+    EXPECT_EQ(screen.size(),
+              QSize(screen.Manager()->FClientWidth, screen.Manager()->FClientHeight));
+    const QRect monitor = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(screen.pos(), QPoint((monitor.width() - screen.width()) / 2,
+                                   (monitor.height() - screen.height()) / 2));
+    EXPECT_EQ(screen.AdviceLbl->caption(),
+              "Your print job was not released. Print it again; if this keeps happening, "
+              "contact your administrator.");
+    EXPECT_FALSE(screen.AdviceLbl->isHidden());
+    EXPECT_LE(screen.ErrorLbl->geometry().bottom(), screen.AdviceLbl->geometry().top());
     EXPECT_EQ(screen.ErrorText(), "Failed to connect") << "the failure's own text";
     EXPECT_EQ(screen.windowTitle(), screen.TitleText());
     EXPECT_FALSE(screen.Button1->isHidden());
