@@ -43,15 +43,15 @@ std::optional<quint32> parseHexNumber(QStringView digits, int maxDigits) {
     return v;
 }
 
+// Text data of hex(1) and hex(2): everything but the one terminating NUL, so that a text
+// holding NUL characters reads back as it was written.
 QString utf16LeToText(const QByteArray &bytes) {
     QString s;
     s.reserve(bytes.size() / 2);
-    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2) {
-        const char16_t u = char16_t(quint8(bytes[i]) | (quint8(bytes[i + 1]) << 8));
-        if (u == 0)
-            break;
-        s.append(QChar(u));
-    }
+    for (qsizetype i = 0; i + 1 < bytes.size(); i += 2)
+        s.append(QChar(char16_t(quint8(bytes[i]) | (quint8(bytes[i + 1]) << 8))));
+    if (s.endsWith(QChar(0)))
+        s.chop(1);
     return s;
 }
 

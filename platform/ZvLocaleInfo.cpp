@@ -75,6 +75,12 @@ QString decimalSeparator(const QLocale &locale) {
     return locale.decimalPoint();
 }
 
+QString formatNumber(double value, char format, int precision, const QLocale &locale) {
+    QString text = QLocale::c().toString(value, format, precision);
+    text.replace(QLatin1Char('.'), locale.decimalPoint());
+    return text;
+}
+
 QString monthAbbreviation(int month, const QLocale &locale) {
     return locale.monthName(month, QLocale::ShortFormat);
 }

@@ -26,6 +26,11 @@ QString englishLanguageName(const QLocale &locale = QLocale::system());
 bool isRightToLeft(const QLocale &locale = QLocale::system());
 
 QString decimalSeparator(const QLocale &locale = QLocale::system());
+// A number as the dialogs show and store it: the digits 0-9, '-', the locale's decimal
+// separator and no grouping, whatever digits the locale itself writes. format and precision
+// as for QLocale::toString.
+QString formatNumber(double value, char format, int precision,
+                     const QLocale &locale = QLocale::system());
 // Abbreviated name of month 1..12.
 QString monthAbbreviation(int month, const QLocale &locale = QLocale::system());
 // The separators of the locale's short date and time formats.

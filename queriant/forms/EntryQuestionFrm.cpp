@@ -111,9 +111,13 @@ QString TEntryQuestionForm::AccessibleDescription() const {
     return description.isEmpty() ? error : description + QLatin1Char('\n') + error;
 }
 
+bool TEntryQuestionForm::Required() const {
+    return Question() && Question()->Mandatory;
+}
+
 void TEntryQuestionForm::DescribeAnswerControls() {
     for (QWidget *edit : {static_cast<QWidget *>(AnswerEdit), static_cast<QWidget *>(AnswerEditB)})
-        DescribeControl(edit, QuestionCaption(), AccessibleDescription());
+        DescribeControl(edit, QuestionCaption(), AccessibleDescription(), Required());
 }
 
 void TEntryQuestionForm::ErrorTextChanged() {
@@ -122,12 +126,28 @@ void TEntryQuestionForm::ErrorTextChanged() {
 }
 
 bool TEntryQuestionForm::FilterDecimalKey(QKeyEvent *event, TAnswerEdit *edit) {
-    const QChar key = TypedChar(event);
+    const QLocale locale;
+    const QChar key = NumberKeyChar(TypedChar(event), locale);
     if (!key.isNull() &&
         !DecimalKeyAccepted(edit->text(), edit->cursorPosition(), edit->hasSelectedText(), key,
-                            QLocale().decimalPoint(), Question()->MaxLength))
+                            locale, Question()->MaxLength))
         return true;
-    return HandleEnter(event, edit);
+    return InsertNumberKey(event, edit, key) || HandleEnter(event, edit);
+}
+
+bool TEntryQuestionForm::InsertNumberKey(QKeyEvent *event, TAnswerEdit *edit, QChar key) {
+    if (key.isNull() || event->text() == QString(key))
+        return false;
+    edit->insert(QString(key));
+    return true;
+}
+
+// The stored answer of a number that passed: without grouping and in the digits 0-9. A masked
+// answer (the edit shows a substitute) is left alone.
+void TEntryQuestionForm::StorePlainNumber(const QString &plain) {
+    TQuestion &question = *Question();
+    if (plain != AnswerEdit->text() && question.GetAnswer() == AnswerEdit->text())
+        question.SetAnswer(plain);
 }
 
 bool TEntryQuestionForm::ValidateDecimal(bool rounding) {
@@ -143,7 +163,8 @@ bool TEntryQuestionForm::ValidateDecimal(bool rounding) {
         UpdateScreenReader();
         return result;
     }
-    const auto value = ParseDecimal(AnswerEdit->text(), locale);
+    const std::optional<QString> plain = PlainDecimalText(AnswerEdit->text(), locale);
+    const auto value = plain ? ParseDecimal(*plain, locale) : std::nullopt;
     if (!value) {
         if (question.Mandatory || !AnswerEdit->text().isEmpty()) {
             fail(LoadResString(Res::SValidation_NotANumber));
@@ -155,6 +176,7 @@ bool TEntryQuestionForm::ValidateDecimal(bool rounding) {
         UpdateScreenReader();
         return result;
     }
+    StorePlainNumber(*plain);
     if (rounding && m_edited)
         AnswerEdit->setText(ShortestDecimal(*value, locale));
     if (DecimalsAfterSeparator(AnswerEdit->text(), locale.decimalPoint()) < question.MinLength) {

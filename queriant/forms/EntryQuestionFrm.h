@@ -45,11 +45,17 @@ protected:
     // Accessible name and description of every answer control.
     virtual void DescribeAnswerControls();
     QString AccessibleDescription() const;
+    // The answer is mandatory.
+    bool Required() const;
 
     // Float and money: the typing filter of a decimal edit, and the checks in order. With
     // rounding (float) the answer is stored rounded to MaxLength decimals once edited.
     void SetUpDecimalEdits();
     bool FilterDecimalKey(QKeyEvent *event, TAnswerEdit *edit);
+    // A key that stands for another character (a digit of another script, a decimal separator
+    // the keyboard lacks) is typed as that character; true when it was.
+    bool InsertNumberKey(QKeyEvent *event, TAnswerEdit *edit, QChar key);
+    void StorePlainNumber(const QString &plain);
     bool ValidateDecimal(bool rounding);
     // String and phone: mandatory looks at the stored answer (blanks count), then the confirm.
     bool ValidateStoredAnswer();

@@ -27,10 +27,10 @@ QString TIntegerQuestionForm::DataTypeError() const {
 }
 
 bool TIntegerQuestionForm::filterKey(QKeyEvent *event) {
-    const QChar key = TypedChar(event);
-    if (!key.isNull() && !IntegerKeyAccepted(key))
+    const QChar key = NumberKeyChar(TypedChar(event), QLocale());
+    if (!key.isNull() && !IntegerKeyAccepted(key, QLocale()))
         return true;
-    return HandleEnter(event, AnswerEdit);
+    return InsertNumberKey(event, AnswerEdit, key) || HandleEnter(event, AnswerEdit);
 }
 
 bool TIntegerQuestionForm::ValidateAnswers() {
@@ -43,10 +43,11 @@ bool TIntegerQuestionForm::ValidateAnswers() {
     };
     if (question.Mandatory && text.trimmed().isEmpty()) {
         fail(LoadResString(Res::SValidation_Mandatory));
-    } else if (const auto value = ParseInteger(text); !value) {
+    } else if (const auto value = ParseInteger(text, QLocale()); !value) {
         if (question.Mandatory || !text.isEmpty())
             fail(LoadResString(Res::SValidation_NotInteger));
     } else {
+        StorePlainNumber(PlainDecimalText(text, QLocale()).value_or(text));
         if (question.ValidateMin != 0 || question.ValidateMax != 0) {
             if (*value < question.ValidateMin)
                 fail(MessageWithArgument(

@@ -207,8 +207,10 @@ void TLogonQuestionForm::describeRows() {
         QString description = DescriptionRowLbl[row]->caption();
         if (!error.isEmpty())
             description = description.isEmpty() ? error : description + QLatin1Char('\n') + error;
+        const bool required = QuestionSet() && row < QuestionSet()->Count() &&
+                              QuestionSet()->Question(row)->Mandatory;
         for (TAnswerEdit *edit : {AnswerEditRow[row], AnswerEditRowB[row]})
-            DescribeControl(edit, PromptLbl[row]->caption(), description);
+            DescribeControl(edit, PromptLbl[row]->caption(), description, required);
     }
 }
 

@@ -261,7 +261,6 @@ void TQuestionForm::translateCaptions() {
         button->setAccessibleName(QString(button->text()).remove(QLatin1Char('&')));
     SwitchUserLabel->setAccessibleName(SwitchUserLabel->text().trimmed());
     LaunchConfigToolLabel->setAccessibleName(LaunchConfigToolLabel->text().trimmed());
-    ErrorLbl->setAccessibleName(QStringLiteral("Error"));
 }
 
 // ---- Properties --------------------------------------------------------------------------------
@@ -311,8 +310,17 @@ QString TQuestionForm::ErrorText() const {
 }
 
 void TQuestionForm::SetErrorText(const QString &text) {
+    const bool changed = text != ErrorLbl->text();
     ErrorLbl->setText(text);
+    // A live region: a new message changes the line's name and is announced; an empty line
+    // is not there for screen readers.
+    ErrorLbl->setAccessibleName(text);
     ErrorLbl->setAccessibleDescription(text);
+    ErrorLbl->setVisible(!text.isEmpty());
+    if (changed && !text.isEmpty()) {
+        QAccessibleEvent alert(ErrorLbl, QAccessible::Alert);
+        QAccessible::updateAccessibility(&alert);
+    }
     ErrorTextChanged();
 }
 
@@ -366,7 +374,10 @@ void TQuestionForm::PresentQuestions() {
     SetQuestionCaption(caption.isEmpty() ? m_set->First()->Prompt : caption);
     if (!m_set->Title.isEmpty())
         TitleLbl->setCaption(QString::fromUtf8(m_set->Title));
+    // Window lists and screen readers name the popup after the dialog's title.
     setAccessibleName(TitleLbl->caption());
+    window()->setWindowTitle(TitleLbl->caption());
+    window()->setAccessibleName(TitleLbl->caption());
 }
 
 // ---- Form mode
@@ -452,9 +463,13 @@ void TQuestionForm::ApplyRightToLeft() {
 }
 
 void TQuestionForm::DescribeControl(QWidget *control, const QString &name,
-                                    const QString &description) {
+                                    const QString &description, bool required) {
     control->setAccessibleName(name);
-    control->setAccessibleDescription(description);
+    // The accessibility layer has no "required" state of its own: the description says it.
+    const QString mark = required ? LoadResString(Res::SAccessibleRequired) : QString();
+    control->setAccessibleDescription(mark.isEmpty() || description.isEmpty()
+                                          ? mark + description
+                                          : mark + QLatin1Char('\n') + description);
 }
 
 // ---- Key handling and the other virtual operations ----------------------------------------------
@@ -485,11 +500,17 @@ void TQuestionForm::showEvent(QShowEvent *event) {
     QCoreApplication::postEvent(this, new QEvent(QEvent::Type(AfterFormShowEvent)));
 }
 
-// Enter that no control took moves on, as the default button would.
+// Enter that no control took moves on, as the default button would; Escape cancels, as in any
+// dialog, when the dialog offers Cancel.
 void TQuestionForm::keyPressEvent(QKeyEvent *event) {
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && NextBtn->isVisible() &&
         NextBtn->isEnabled()) {
         NextBtn->click();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        CancelBtn->isVisibleTo(this) && CancelBtn->isEnabled()) {
+        CancelBtn->click();
         return;
     }
     QWidget::keyPressEvent(event);

@@ -129,8 +129,9 @@ protected:
     TDesignLayout &Layout() const { return *m_layout; }
     // Right-to-left reading for the whole dialog: mirrored children, right-justified texts.
     void ApplyRightToLeft();
-    // Accessible name and description of an answer control.
-    void DescribeControl(QWidget *control, const QString &name, const QString &description);
+    // Accessible name and description of an answer control; required for a mandatory answer.
+    void DescribeControl(QWidget *control, const QString &name, const QString &description,
+                         bool required = false);
     // Called whenever the error line changes; dialogs refresh what screen readers see.
     virtual void ErrorTextChanged() {}
 

@@ -105,7 +105,7 @@ bool TStringQuestionForm::memoKey(QKeyEvent *event) {
 
 void TStringQuestionForm::DescribeAnswerControls() {
     TEntryQuestionForm::DescribeAnswerControls();
-    DescribeControl(AnswerMemo, QuestionCaption(), AccessibleDescription());
+    DescribeControl(AnswerMemo, QuestionCaption(), AccessibleDescription(), Required());
 }
 
 bool TStringQuestionForm::ValidateAnswers() {

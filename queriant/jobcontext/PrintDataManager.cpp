@@ -29,7 +29,17 @@ TPrintDataManager::TPrintDataManager(const TJobStart &start, const TTestForm &te
 
 void TPrintDataManager::ReadNormalStart(const QString &sectionName) {
     m_sectionName = sectionName;
-    TMemMappedFile(sectionName).ReadJobDetails(JobDetails);
+    TMemMappedFile file(sectionName);
+    // Without its section there is no job to ask about: say which section is missing rather
+    // than go on with empty details to a default server.
+    try {
+        file.Open();
+    } catch (const EMemMappedFileError &e) {
+        throw zv::ZvError(QStringLiteral("Cannot read the job details section \"%1\": %2")
+                              .arg(sectionName, e.message()));
+    }
+    file.Close();
+    file.ReadJobDetails(JobDetails);
     ServerHost = JobDetails.OmbrelServer;
 
     const QString keyName = QString::fromLatin1(PopupServerKeyName);

@@ -86,16 +86,21 @@ void TZvWideWord::AssignBytesTrimmed(const std::uint8_t *bytes, int count) {
 void TZvWideWord::AssignHex(const QString &text) {
     if (text.size() > 2 * MaxBytes + 1)
         overflowOnAssign();
+    // Digits are read up to the first character that is not one; an odd count reads as if a
+    // leading 0 were there (65537 sent as 10001).
+    qsizetype digits = 0;
+    while (digits < text.size() && hexValue(text[digits]) >= 0)
+        ++digits;
     std::array<std::uint8_t, MaxBytes + 1> bytes{};
     int count = 0;
-    for (qsizetype k = 0; k + 1 < text.size(); k += 2) {
-        const int high = hexValue(text[k]);
-        const int low = hexValue(text[k + 1]);
-        if (high < 0 || low < 0)
-            break;
-        bytes[count++] = static_cast<std::uint8_t>(high * 16 + low);
-    }
-    AssignBytesTrimmed(bytes.data(), count);
+    qsizetype k = 0;
+    if (digits % 2 == 1)
+        bytes[count++] = static_cast<std::uint8_t>(hexValue(text[k++]));
+    for (; k + 1 < digits; k += 2)
+        bytes[count++] = static_cast<std::uint8_t>(hexValue(text[k]) * 16 + hexValue(text[k + 1]));
+    // 513 digits make 257 bytes; they fit when the first is 0.
+    const int skip = count > MaxBytes && bytes[0] == 0 ? 1 : 0;
+    AssignBytesTrimmed(bytes.data() + skip, count - skip);
 }
 
 QString TZvWideWord::ToHex() const {
@@ -384,9 +389,13 @@ void TZvWideWord::ModPow(const TZvWideWord &exponent, const TZvWideWord &modulus
 
 void TZvWideWord::ModPowBySquaring(const TZvWideWord &exponent, const TZvWideWord &modulus) {
     TZvWideWord result;
-    result.Assign(1);
     TZvWideWord quotient;
     TZvWideWord rest;
+    // The starting 1 is reduced too: modulo 1 everything is 0, and a zero modulus fails even
+    // for a zero exponent.
+    quotient.Assign(1);
+    quotient.Divide(modulus, rest);
+    result.Assign(rest);
     for (int bit = exponent.BitCount() - 1; bit >= 0; --bit) {
         result.Multiply(result);
         quotient.Assign(result);

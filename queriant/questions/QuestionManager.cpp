@@ -7,6 +7,7 @@
 #include "Validate.h"
 
 #include <algorithm>
+#include <cstring>
 
 // ---- TJobSource ------------------------------------------------------------------------------
 
@@ -359,6 +360,16 @@ void readAnswerItem(pugi::xml_node item, const QString &text, QString &value, QS
         caption = text.isEmpty() ? value : text;
 }
 
+// Writing a question's answer replaces that element's children, so no question may live
+// inside another one.
+bool insideQuestion(pugi::xml_node node) {
+    for (pugi::xml_node up = node.parent(); up; up = up.parent()) {
+        if (std::strcmp(up.name(), "question") == 0)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 void TQuestionManager::LoadGuiQuestions(const QString &request) {
@@ -389,6 +400,9 @@ void TQuestionManager::LoadGuiQuestions(const QString &request) {
             title = LoadResString(Res::MsgboxTitle);
         set->Title = title.toUtf8();
         LogInfo("TQuestionManager.LoadGuiQuestions  Add Questionset %s", title);
+        if (insideQuestion(setNode))
+            throw zv::ZvError(
+                QStringLiteral("The question set \"%1\" lies inside a question").arg(title));
         FDialogTimeout = wholeNumberOr(xml.GetChildText(setNode, QStringLiteral("timeout")), -1);
 
         const std::vector<pugi::xml_node> questionNodes =

@@ -132,7 +132,7 @@ QString TQuestion::maskedNumber() const {
     const double value = std::pow(10.0, m_answer.length - 1);
     if (value < ValidateMin) {
         if (value * 10 > ValidateMax)
-            text = NumberLocale().toString(std::trunc(ValidateMax), 'f', 0);
+            text = zv::formatNumber(std::trunc(ValidateMax), 'f', 0, NumberLocale());
         else
             text += u'0';
     }
@@ -157,7 +157,7 @@ QString TQuestion::maskedDecimal() const {
         value = locale.toDouble(text, &ok);
     }
     if (ok && value > ValidateMax) {
-        text = locale.toString(ValidateMax, 'g', 15);
+        text = zv::formatNumber(ValidateMax, 'g', 15, locale);
         if (!text.contains(separator) && places > 0)
             text += separator + QString(MaxLength, u'0');
     }

@@ -32,7 +32,7 @@ namespace {
 }
 
 QString twoDecimals(double value) {
-    return NumberLocale().toString(value, 'f', 2);
+    return zv::formatNumber(value, 'f', 2, NumberLocale());
 }
 
 qint64 wholeNumber(double value) {

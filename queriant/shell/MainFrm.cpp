@@ -12,11 +12,13 @@
 #include "PopupServerJob.h"
 #include "QueriantApp.h"
 #include "RequestFileJob.h"
+#include "ResourceStrings.h"
 #include "SecureWipe.h"
 #include "SimpleTranslator.h"
 #include "TraceLog.h"
 #include "ZvNamedEvent.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFrame>
 #include <QKeyEvent>
@@ -67,9 +69,10 @@ QString UpdateTriggerEventName() {
 TMainForm::TMainForm(const QStringList &arguments)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       m_timeout([this] { DialogTimeOutTimer(); }) {
-    setWindowTitle(QStringLiteral("MainForm"));
     resize(DesignWidth, DesignHeight);
     createControls();
+    // Named after what it shows: each dialog renames it after its title.
+    setWindowTitle(TitleLbl->caption());
 
     setUpLogging();
     QApplication::setApplicationDisplayName(
@@ -133,9 +136,19 @@ void TMainForm::createControls() {
     ArabicErrorLbl->setWordWrap(true);
     ArabicErrorLbl->hide();
 
+    AdviceLbl = new TAlignLabel(this);
+    AdviceLbl->setObjectName(QStringLiteral("AdviceLbl"));
+    AdviceLbl->setPen(Qt::NoPen);
+    AdviceLbl->setVAlign(vtTop);
+    AdviceLbl->setWordWrap(true);
+    AdviceLbl->hide();
+
     Button1 = new QPushButton(QStringLiteral("&OK"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
     Button1->setEnabled(false);
+    // Behind the dialogs the error screen's button is not there for the keyboard or screen
+    // readers.
+    Button1->hide();
     // Enter on the error screen means OK, as in a dialog.
     Button1->setAutoDefault(true);
     connect(Button1, &QPushButton::clicked, this, &TMainForm::Button1Click);
@@ -154,9 +167,10 @@ void TMainForm::layoutControls() {
     Image2->setGeometry(w - 49, 0, 49, 49);
     const int titleWidth = RightToLeftLayout() ? 376 : w - 2 * 56;
     TitleLbl->setGeometry(RightToLeftLayout() ? w - 56 - titleWidth : 56, 0, titleWidth, 49);
-    ErrorLbl->setGeometry(24, 56, w - 49, h - 98);
+    ErrorLbl->setGeometry(24, 56, w - 49, h - 98 - AdviceHeight);
     if (!ArabicErrorLbl->isVisible())
-        ArabicErrorLbl->setGeometry(24, 180, w - 49, h - 235);
+        ArabicErrorLbl->setGeometry(24, 180, w - 49, h - 235 - AdviceHeight);
+    AdviceLbl->setGeometry(24, h - 42 - AdviceHeight, w - 49, AdviceHeight);
     Button1->setGeometry(w - 82, h - 35, 75, 25);
     if (m_dialog) {
         m_dialog->setGeometry(0, 0, w, h);
@@ -239,6 +253,8 @@ void TMainForm::HandlePresentQuestionSet(TQuestionManager &manager, TQuestionSet
     const QString formType = QString::fromUtf8(set.FormType);
     LogInfo("MainFrm HandlePresentQuestionSet QuestionSet.FormType: %S", formType);
     closeDialog();
+    // The host's own title bar lies behind the dialog: not there for screen readers.
+    Panel2->hide();
     std::unique_ptr<TQuestionForm> form = CreateQuestionForm(formType, this);
     if (!form)
         throw zv::ZvError(QStringLiteral("Form type: %1 is unknown").arg(formType));
@@ -301,11 +317,26 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event) {
 
 void TMainForm::HandleJobStarted(TQuestionManager &manager) {
     m_timeout.Arm(manager.FDialogTimeout);
-    resize(manager.FClientWidth, manager.FClientHeight);
+    placeAtClientSize();
+    QCoreApplication::processEvents();
+}
+
+void TMainForm::placeAtClientSize() {
+    if (m_manager)
+        resize(m_manager->FClientWidth, m_manager->FClientHeight);
     QScreen *monitor = screen() ? screen() : QGuiApplication::primaryScreen();
     if (monitor)
         move(CentredOrigin(monitor->geometry(), size()));
-    QCoreApplication::processEvents();
+}
+
+void TMainForm::keyPressEvent(QKeyEvent *event) {
+    // Escape closes the error screen as OK does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier &&
+        Button1->isVisible() && Button1->isEnabled()) {
+        Button1->click();
+        return;
+    }
+    QWidget::keyPressEvent(event);
 }
 
 void TMainForm::HandleActivity(TQuestionManager &) {
@@ -390,10 +421,18 @@ void TMainForm::HandleException(const std::exception &e) {
         emit AutomationJobFailed(message);
         return;
     }
+    const bool firstError = ErrorLbl->isHidden();
     closeDialog();
+    // Centred at the job's client size, as the dialogs are, also when the job never started.
+    if (firstError)
+        placeAtClientSize();
     ErrorLbl->setCaption(AppendErrorMessage(ErrorLbl->caption(), message));
+    Panel2->show();
     TitleLbl->show();
     ErrorLbl->show();
+    AdviceLbl->setCaption(LoadResString(Res::SErrorScreenAdvice));
+    AdviceLbl->show();
+    Button1->show();
     Button1->setEnabled(true);
     ArabicErrorLbl->hide();
     if (dynamic_cast<const EArabicLanguageException *>(&e)) {
@@ -408,10 +447,16 @@ void TMainForm::HandleException(const std::exception &e) {
     Panel2->raise();
     ErrorLbl->raise();
     ArabicErrorLbl->raise();
+    AdviceLbl->raise();
     Button1->raise();
+    setWindowTitle(TitleLbl->caption());
+    setAccessibleName(TitleLbl->caption());
+    ErrorLbl->setAccessibleName(ErrorLbl->caption());
     show();
     BringToForeground();
     Button1->setFocus(Qt::OtherFocusReason);
+    QAccessibleEvent alert(ErrorLbl, QAccessible::Alert);
+    QAccessible::updateAccessibility(&alert);
 }
 
 QString TMainForm::ErrorText() const {

@@ -33,6 +33,8 @@ class TMainForm : public QWidget, public IAutomationHost {
 public:
     static constexpr int DesignWidth = 514;
     static constexpr int DesignHeight = 358;
+    // Height of the error screen's advice line above the OK button.
+    static constexpr int AdviceHeight = 36;
 
     // arguments: the whole command line, program path first. Sets up logging and the
     // manager; the job starts with StartJob.
@@ -65,6 +67,8 @@ public:
     TAlignLabel *TitleLbl = nullptr;
     TAlignLabel *ErrorLbl = nullptr;
     TAlignLabel *ArabicErrorLbl = nullptr;
+    // Under the error text: what happened to the job.
+    TAlignLabel *AdviceLbl = nullptr;
     QPushButton *Button1 = nullptr;
 
 public slots:
@@ -81,6 +85,7 @@ signals:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void createControls();
@@ -88,6 +93,8 @@ private:
     void logCommandLine(const QStringList &arguments);
     void createManager(const QStringList &parameters);
     void layoutControls();
+    // The job's client size, centred on the monitor.
+    void placeAtClientSize();
     void closeDialog();
     void BringToForeground();
     void focusFirstEdit();

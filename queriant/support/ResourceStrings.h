@@ -111,6 +111,12 @@ inline constexpr TResourceString Btn5{"Btn5", "&Ignore"};
 inline constexpr TResourceString Btn6{"Btn6", "&Yes"};
 inline constexpr TResourceString Btn7{"Btn7", "&No"};
 
+// Error screen and screen readers
+inline constexpr TResourceString SErrorScreenAdvice{
+    "SErrorScreenAdvice", "Your print job was not released. Print it again; if this keeps "
+                          "happening, contact your administrator."};
+inline constexpr TResourceString SAccessibleRequired{"SAccessibleRequired", "Required"};
+
 } // namespace Res
 
 // Texts that are never translated.

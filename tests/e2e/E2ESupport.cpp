@@ -94,7 +94,7 @@ bool VirtualDisplay::focusClientWindow(int timeoutMs) const {
     const bool found = waitUntil(
         [&] {
             window = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                              QStringLiteral("--name"), QStringLiteral("MainForm")});
+                              QStringLiteral("--classname"), QStringLiteral("queriant")});
             return window && !window->isEmpty();
         },
         timeoutMs);

@@ -16,6 +16,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMap>
 #include <QProcess>
 
 namespace {
@@ -185,6 +186,47 @@ TEST_F(PopupJobE2E, UnknownQueueShowsTheErrorScreen) {
     EXPECT_TRUE(job.err.contains(QStringLiteral("TMainform.HandleException Print Queue not found")))
         << qPrintable(job.err);
     EXPECT_TRUE(job.report.value(QStringLiteral("answerRecord")).isNull());
+}
+
+// Started for a job whose section is gone: the error screen names the section, sits centred at
+// the job's client size like the dialogs, and Escape closes it as OK does.
+TEST_F(PopupJobE2E, MissingJobSectionShowsTheErrorScreenCentred) {
+    e2e::VirtualDisplay display;
+    const QString missing = sandbox.uniqueName(QStringLiteral("nojob"));
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+    env.insert(QStringLiteral("DISPLAY"), display.name());
+    QProcess process;
+    process.setProcessEnvironment(env);
+    process.start(e2e::binPath(QStringLiteral("queriant")), {missing});
+    ASSERT_TRUE(process.waitForStarted());
+    ASSERT_TRUE(display.focusClientWindow());
+    const std::optional<QString> windows =
+        display.xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                         QStringLiteral("--classname"), QStringLiteral("queriant")});
+    ASSERT_TRUE(windows);
+    const std::optional<QString> shell =
+        display.xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
+                         windows->split(QLatin1Char('\n')).last()});
+    ASSERT_TRUE(shell);
+    QMap<QString, int> geometry;
+    for (const QString &line : shell->split(QLatin1Char('\n')))
+        geometry[line.section(QLatin1Char('='), 0, 0)] = line.section(QLatin1Char('='), 1).toInt();
+    // The job's client size, 536 x 382, on the 1024 x 768 display.
+    EXPECT_EQ(geometry.value(QStringLiteral("WIDTH")), 536);
+    EXPECT_EQ(geometry.value(QStringLiteral("HEIGHT")), 382);
+    EXPECT_EQ(geometry.value(QStringLiteral("X")), (1024 - 536) / 2);
+    EXPECT_EQ(geometry.value(QStringLiteral("Y")), (768 - 382) / 2);
+
+    EXPECT_TRUE(display.xdotool({QStringLiteral("key"), QStringLiteral("Escape")}));
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitCode(), 0);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("TMainform.HandleException Cannot read the job "
+                                            "details section \"%1\": Failed to open map file. "
+                                            "Error:2")
+                                 .arg(missing)))
+        << qPrintable(err);
 }
 
 TEST_F(PopupJobE2E, ServerLostDuringTheJobShowsTheConnectionError) {

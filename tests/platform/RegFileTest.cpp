@@ -72,6 +72,12 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{"StringAsHex1",
                   hive("[HKEY_LOCAL_MACHINE\\S]\n\"N\"=hex(1):61,00,0a,00,62,00,00,00\n"), "S",
                   QStringLiteral("N"), RegValue::string(QStringLiteral("a\nb"))},
+        ValueCase{"StringAsHex1PastANul",
+                  hive("[HKEY_LOCAL_MACHINE\\S]\n\"N\"=hex(1):61,00,00,00,62,00,00,00\n"), "S",
+                  QStringLiteral("N"), RegValue::string(QString::fromUtf16(u"a\0b", 3))},
+        ValueCase{"StringAsHex1WithoutTerminator",
+                  hive("[HKEY_LOCAL_MACHINE\\S]\n\"N\"=hex(1):61,00\n"), "S", QStringLiteral("N"),
+                  RegValue::string(QStringLiteral("a"))},
         ValueCase{"DWordAsHex4", hive("[HKEY_LOCAL_MACHINE\\S]\n\"D\"=hex(4):01,02,00,80\n"), "S",
                   QStringLiteral("D"), RegValue::fromDWord(0x80000201u)},
         ValueCase{
@@ -227,6 +233,11 @@ TEST(RegFile, EveryWrittenLineFitsEightyColumnsAndReadsBack) {
     k.setValue(QStringLiteral("Max"), RegValue::fromDWord(0xffffffffu));
     k.setValue(QStringLiteral("EmptyText"), RegValue::string(QString()));
     k.setValue(QStringLiteral("EmptyExpand"), RegValue::expandString(QString()));
+    k.setValue(QStringLiteral("Nul"), RegValue::string(QString(1, QChar(0))));
+    k.setValue(QStringLiteral("NulInside"), RegValue::string(QString::fromUtf16(u"a\0b", 3)));
+    k.setValue(QStringLiteral("NulAtEnd"), RegValue::string(QString::fromUtf16(u"a\0", 2)));
+    k.setValue(QStringLiteral("ExpandNul"),
+               RegValue::expandString(QString::fromUtf16(u"%a%\0x", 5)));
     root.setValue(QStringLiteral("AtRoot"), RegValue::string(QStringLiteral("r")));
     const QString text = zv::writeRegText(root);
     for (const QString &line : text.split(QLatin1Char('\n')))
@@ -242,6 +253,17 @@ TEST(RegFile, EveryWrittenLineFitsEightyColumnsAndReadsBack) {
         EXPECT_EQ(bk->values[i].value, k.values[i].value) << k.values[i].name.toStdString();
     }
     EXPECT_EQ(zv::writeRegText(back), text);
+}
+
+TEST(RegFile, QuotedTextWithANulSurvivesWritingAndReading) {
+    QString text = hive("[HKEY_LOCAL_MACHINE\\S]\n\"Q\"=\"a#b\"\n");
+    text.replace(QLatin1Char('#'), QChar(0));
+    const RegHiveKey first = parse(text);
+    const RegValue *v = first.find({QStringLiteral("S")})->value(QStringLiteral("Q"));
+    ASSERT_NE(v, nullptr);
+    EXPECT_EQ(*v, RegValue::string(QString::fromUtf16(u"a\0b", 3)));
+    const RegHiveKey again = parse(zv::writeRegText(first));
+    EXPECT_EQ(*again.find({QStringLiteral("S")})->value(QStringLiteral("Q")), *v);
 }
 
 TEST(RegFile, EmptyTextIsAnEmptyHive) {

@@ -332,6 +332,12 @@ QStringList PopupServer::answer(Connection &c, const QString &verb, const QStrin
         QStringList values{QString::fromLatin1(n), QString::fromLatin1(e)};
         OPENSSL_free(n);
         OPENSSL_free(e);
+        if (m_bareHex) {
+            for (QString &value : values) {
+                while (value.size() > 1 && value.startsWith(QLatin1Char('0')))
+                    value.remove(0, 1);
+            }
+        }
         return values;
     }
     if (verb == QLatin1String("SETSESSIONKEY")) {

@@ -42,6 +42,8 @@ public:
 
     // Generates an RSA key of the given size and public exponent, or loads one (PEM).
     bool makeKey(int bits, unsigned exponent, const QString &pemPath, QString &error);
+    // Public key numbers without leading zero digits (an odd digit count where it falls so).
+    void setBareHex(bool bare) { m_bareHex = bare; }
     // Listens on 127.0.0.1; port 0 picks a free one. Returns the port or -1.
     int listenOnLoopback(int port, QString &error);
     // Serves connections until the process is stopped, one thread per connection.
@@ -66,5 +68,6 @@ private:
     BIGNUM *m_n = nullptr;
     BIGNUM *m_e = nullptr;
     int m_listen = -1;
+    bool m_bareHex = false;
     std::atomic<int> m_nextSqlTransaction{500};
 };

@@ -2,12 +2,15 @@
 // zvpopupd: a popup server on the loopback interface for tests and the demo.
 //
 //   zvpopupd --scenario FILE [--port N] [--key-bits B] [--exponent E] [--key PEM]
-//            [--fault KIND[:ARG]] [--fault-verb VERB] [--fault-from N] [--log FILE]
+//            [--hex-digits bytes|bare] [--fault KIND[:ARG]] [--fault-verb VERB]
+//            [--fault-from N] [--log FILE]
 //
 // Prints "PORT <n>" on standard output once it listens (--port 0, the default, picks a free
 // port). Fault kinds: silent (never answer), header:N (N bytes, then nothing), close-mid-body,
 // wrong-length (says 10 bytes more than it sends), lowercase-id, bad-id (another identifier),
 // drip:MS (one byte per MS), garbage (random bytes instead of the answer).
+// --hex-digits bare sends the public key's numbers without leading zero digits (65537 as
+// 10001, an odd count), as some servers do; bytes (the default) sends whole bytes.
 #include "PopupServer.h"
 
 #include <QCoreApplication>
@@ -20,9 +23,10 @@ namespace {
 
 int usage(const char *message) {
     std::fprintf(stderr, "zvpopupd: %s\n", message);
-    std::fprintf(stderr, "usage: zvpopupd --scenario FILE [--port N] [--key-bits B] [--exponent E]"
-                         " [--key PEM] [--fault KIND[:ARG]] [--fault-verb VERB] [--fault-from N]"
-                         " [--log FILE]\n");
+    std::fprintf(stderr,
+                 "usage: zvpopupd --scenario FILE [--port N] [--key-bits B] [--exponent E]"
+                 " [--key PEM] [--hex-digits bytes|bare] [--fault KIND[:ARG]] [--fault-verb VERB]"
+                 " [--fault-from N] [--log FILE]\n");
     return 2;
 }
 
@@ -59,6 +63,7 @@ int main(int argc, char **argv) {
     QString scenarioPath, keyPath, logPath;
     int port = 0, bits = 1024;
     unsigned exponent = 65537;
+    bool bareHex = false;
     FaultPlan fault;
     for (qsizetype k = 0; k < args.size(); ++k) {
         const QString &a = args[k];
@@ -79,7 +84,11 @@ int main(int argc, char **argv) {
             exponent = value.toUInt();
         else if (a == QLatin1String("--key"))
             keyPath = value;
-        else if (a == QLatin1String("--fault")) {
+        else if (a == QLatin1String("--hex-digits")) {
+            if (value != QLatin1String("bytes") && value != QLatin1String("bare"))
+                return usage("--hex-digits takes bytes or bare");
+            bareHex = value == QLatin1String("bare");
+        } else if (a == QLatin1String("--fault")) {
             if (!parseFault(value, fault))
                 return usage("unknown fault");
         } else if (a == QLatin1String("--fault-verb"))
@@ -103,6 +112,7 @@ int main(int argc, char **argv) {
         return usage("cannot open the log file");
 
     PopupServer server(std::move(scenario), fault, log);
+    server.setBareHex(bareHex);
     if (!server.makeKey(bits, exponent, keyPath, error))
         return usage(error.toLocal8Bit().constData());
     const int listening = server.listenOnLoopback(port, error);

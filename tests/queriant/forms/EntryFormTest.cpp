@@ -162,13 +162,13 @@ TEST(DecimalFilter, TypingIntoFloatAndMoneyEdits) {
     }
 }
 
-TEST(IntegerQuestionForm, FilterKeepsDigitsAndMinus) {
+TEST(IntegerQuestionForm, FilterKeepsDigitsMinusAndNumberMarks) {
     FormJob job;
     job.set(FormType::Integer);
     job.start();
     auto &form = job.as<TIntegerQuestionForm>();
     QTest::keyClicks(form.AnswerEdit, QStringLiteral("-1a2.3 4"));
-    EXPECT_EQ(form.AnswerEdit->text(), QLatin1String("-1234"));
+    EXPECT_EQ(form.AnswerEdit->text(), QLatin1String("-12.34")) << "the point is not dropped";
     EXPECT_EQ(job.set(FormType::Integer).Count(), 1);
 }
 
@@ -432,10 +432,10 @@ TEST(EntryForms, AccessibleNamesCarryQuestionDescriptionAndError) {
     QAccessibleInterface *edit = QAccessible::queryAccessibleInterface(form.AnswerEdit);
     ASSERT_NE(edit, nullptr);
     EXPECT_EQ(edit->text(QAccessible::Name), QLatin1String("How many copies?"));
-    EXPECT_EQ(edit->text(QAccessible::Description), QLatin1String("Between 1 and 10"));
+    EXPECT_EQ(edit->text(QAccessible::Description), QLatin1String("Required\nBetween 1 and 10"));
     EXPECT_FALSE(form.ValidateAnswers());
     EXPECT_EQ(edit->text(QAccessible::Description),
-              QLatin1String("Between 1 and 10\n") + Mandatory);
+              QLatin1String("Required\nBetween 1 and 10\n") + Mandatory);
     QAccessibleInterface *next = QAccessible::queryAccessibleInterface(form.NextBtn);
     EXPECT_EQ(next->text(QAccessible::Name), QLatin1String("OK"));
     QAccessibleInterface *error = QAccessible::queryAccessibleInterface(form.ErrorLbl);

@@ -10,6 +10,7 @@
 #include <QAccessible>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace {
@@ -328,6 +329,69 @@ TEST(QuestionForm, LookOfTheFrame) {
     form.show();
     EXPECT_EQ(form.CancelBtn->geometry().bottomRight(), QPoint(600 - 8 - 1, 400 - 12 - 1))
         << "anchored to the bottom right";
+}
+
+// Escape acts as Cancel wherever the key press lands in the dialog, and only while Cancel is
+// offered.
+TEST(QuestionForm, EscapeCancels) {
+    for (const char *formType : {FormType::String, FormType::Integer, FormType::Money}) {
+        FormJob job;
+        job.set(formType);
+        job.start();
+        QWidget *edit = job.form->findChild<QWidget *>(QStringLiteral("AnswerEdit"));
+        ASSERT_NE(edit, nullptr) << formType;
+        QTest::keyClick(edit, Qt::Key_Escape);
+        EXPECT_EQ(job.cancelled, 1) << formType;
+    }
+
+    FormJob job;
+    job.set(FormType::String);
+    job.start();
+    job.form->CancelBtn->hide();
+    QTest::keyClick(job.form->NextBtn, Qt::Key_Escape);
+    EXPECT_EQ(job.cancelled, 0) << "no Cancel, no Escape";
+    job.form->CancelBtn->show();
+    QTest::keyClick(job.form->NextBtn, Qt::Key_Escape, Qt::ShiftModifier);
+    EXPECT_EQ(job.cancelled, 0) << "Shift+Escape is another key";
+    QTest::keyClick(job.form->NextBtn, Qt::Key_Escape);
+    EXPECT_EQ(job.cancelled, 1);
+}
+
+TEST(QuestionForm, WhatScreenReadersAreTold) {
+    FormJob job;
+    TQuestionSet &set = job.set(FormType::Integer);
+    set.Title = "Copies for Finance";
+    set.First()->Mandatory = true;
+    job.start();
+    TQuestionForm &form = *job.form;
+
+    EXPECT_EQ(form.window()->windowTitle(), QLatin1String("Copies for Finance"));
+    QAccessibleInterface *window = QAccessible::queryAccessibleInterface(form.window());
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->text(QAccessible::Name), QLatin1String("Copies for Finance"));
+
+    for (QLabel *picture : {form.TopLeftBmp, form.TopRightBmp, form.BottomLeftBmp}) {
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(picture);
+        EXPECT_TRUE(a->text(QAccessible::Name).isEmpty()) << "decorative";
+        EXPECT_FALSE(a->state().focusable);
+    }
+    QAccessibleInterface *edit = QAccessible::queryAccessibleInterface(
+        form.findChild<QWidget *>(QStringLiteral("AnswerEdit")));
+    EXPECT_TRUE(edit->text(QAccessible::Description).startsWith(QLatin1String("Required")))
+        << "a mandatory answer";
+
+    // The error line speaks as a live region: its name is the message, and it is only there
+    // while it has one.
+    QAccessibleInterface *error = QAccessible::queryAccessibleInterface(form.ErrorLbl);
+    EXPECT_TRUE(error->state().invisible) << "an empty error line is not showing";
+    EXPECT_FALSE(form.ValidateAnswers());
+    EXPECT_FALSE(error->state().invisible);
+    EXPECT_EQ(error->text(QAccessible::Name),
+              QLatin1String("You are required to provide an answer."));
+    form.findChild<QLineEdit *>(QStringLiteral("AnswerEdit"))->setText(QStringLiteral("3"));
+    EXPECT_TRUE(form.ValidateAnswers());
+    EXPECT_TRUE(error->state().invisible);
+    EXPECT_TRUE(error->text(QAccessible::Name).isEmpty());
 }
 
 } // namespace

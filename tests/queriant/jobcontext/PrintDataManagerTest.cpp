@@ -70,6 +70,19 @@ TEST_F(PrintDataManagerTest, MissingServerKeyEndsTheStartAndMissingValuesAreEmpt
     EXPECT_EQ(pdm.JobDetails.UserName, QStringLiteral("alice"));
 }
 
+TEST_F(PrintDataManagerTest, MissingSectionIsNamed) {
+    writeServerKey(QStringLiteral("28300"), QStringLiteral("15"));
+    const QString missing = sandbox.uniqueName(QStringLiteral("gone"));
+    try {
+        TPrintDataManager pdm({missing});
+        FAIL() << "started without its section";
+    } catch (const zv::ZvError &e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Cannot read the job details section \"%1\": "
+                                              "Failed to open map file. Error:2")
+                                   .arg(missing));
+    }
+}
+
 TEST_F(PrintDataManagerTest, OtherParameterCounts) {
     // Two or more: print server and queue, nothing read.
     TPrintDataManager two({QStringLiteral("SRV2"), QStringLiteral("Q2"), QStringLiteral("x")});

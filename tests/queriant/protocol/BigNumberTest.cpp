@@ -60,9 +60,17 @@ TEST(ZvWideWord, AssignAndHexForms) {
     EXPECT_EQ(fromInt(256).Length, 2);
     EXPECT_EQ(fromInt(0).Length, 0);
     EXPECT_EQ(fromInt(0).ToHex(), QString());
-    // Odd length and a stray character stop the pairs where they end.
-    EXPECT_EQ(fromHex("ABC").ToHex(), QStringLiteral("AB"));
-    EXPECT_EQ(fromHex("12zz34").ToHex(), QStringLiteral("12"));
+    // An odd digit count reads as if a leading 0 were there; a stray character ends the digits.
+    const struct {
+        const char *hex;
+        const char *value;
+    } digitCases[] = {
+        {"10001", "010001"}, {"ABC", "0ABC"},   {"1", "01"}, {"0", ""},
+        {"12zz34", "12"},    {"123z4", "0123"}, {"z12", ""}, {"00010001", "010001"},
+    };
+    for (const auto &c : digitCases)
+        EXPECT_EQ(fromHex(c.hex).ToHex(), QLatin1String(c.value)) << c.hex;
+    EXPECT_EQ(fromHex("10001").Compare(fromInt(65537)), 0);
 
     TZvWideWord w;
     const std::uint8_t key01[] = {0x01, 0x23, 0x45};
@@ -83,6 +91,10 @@ TEST(ZvWideWord, AssignAndHexForms) {
     EXPECT_EQ(errorOf([] { fromHex(QByteArray(514, 'F').constData()); }),
               QStringLiteral("TZvWideWord.Assign: overflow"));
     EXPECT_EQ(fromHex(QByteArray(512, 'F').constData()).Length, 256);
+    EXPECT_EQ(errorOf([] { fromHex(QByteArray(513, 'F').constData()); }),
+              QStringLiteral("TZvWideWord.Assign: overflow"))
+        << "513 digits are more than 256 bytes";
+    EXPECT_EQ(fromHex(("0" + QByteArray(512, 'F')).constData()).Length, 256);
     const QByteArray big(257, '\x05');
     EXPECT_EQ(errorOf([&] {
                   TZvWideWord x;
@@ -112,12 +124,41 @@ TEST(ZvWideWord, ArithmeticExamplesAndErrors) {
     base = fromInt(4);
     base.ModPowBySquaring(fromInt(13), fromInt(497));
     EXPECT_EQ(base.Compare(fromInt(445)), 0);
-    base = fromInt(1000);
-    base.ModPow(fromInt(3), fromInt(1));
-    EXPECT_TRUE(base.IsZero());
-    base = fromInt(9);
-    base.ModPow(TZvWideWord(), fromInt(7));
-    EXPECT_EQ(base.Compare(fromInt(1)), 0);
+
+    // Degenerate keys: every result is reduced by the modulus, the empty product too, and a
+    // zero modulus is an error whatever the exponent.
+    const QString divisionByZero = QStringLiteral("TZvWideWord.Divide: division by zero");
+    const struct {
+        long long base, exponent, modulus;
+        const char *result; // hexadecimal, or nullptr for the division error
+    } degenerate[] = {
+        {1000, 3, 1, ""}, {9, 0, 1, ""},       {0, 0, 1, ""},       {9, 0, 7, "01"},
+        {0, 0, 7, "01"},  {9, 0, 0, nullptr},  {9, 3, 0, nullptr},  {0, 0, 0, nullptr},
+        {8, 0, 2, "01"},  {300, 0, 257, "01"}, {300, 1, 257, "2B"}, {2, 0, 1, ""},
+    };
+    for (const auto &c : degenerate) {
+        for (const bool bySquaring : {false, true}) {
+            SCOPED_TRACE(QStringLiteral("%1^%2 mod %3%4")
+                             .arg(c.base)
+                             .arg(c.exponent)
+                             .arg(c.modulus)
+                             .arg(bySquaring ? " by squaring" : "")
+                             .toStdString());
+            TZvWideWord x = fromInt(c.base);
+            const QString error = errorOf([&] {
+                if (bySquaring)
+                    x.ModPowBySquaring(fromInt(c.exponent), fromInt(c.modulus));
+                else
+                    x.ModPow(fromInt(c.exponent), fromInt(c.modulus));
+            });
+            if (c.result) {
+                EXPECT_EQ(error, QStringLiteral("(no error)"));
+                EXPECT_EQ(x.ToHex(), QLatin1String(c.result));
+            } else {
+                EXPECT_EQ(error, divisionByZero);
+            }
+        }
+    }
 
     EXPECT_EQ(fromInt(0x80).BitCount(), 8);
     EXPECT_EQ(fromInt(0x100).BitCount(), 9);

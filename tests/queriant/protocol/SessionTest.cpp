@@ -39,6 +39,19 @@ void pointAt(TProtocolSocket &socket, int port, int timeOut = 5) {
     socket.ConnectRetries = 1;
 }
 
+// Exchanges the key and runs a job's first encrypted requests: they only succeed when both
+// sides hold the same session key.
+void expectKeyAgreed(TPopupProtocol &p, int port) {
+    pointAt(p, port);
+    p.Connect();
+    p.NegotiateSessionKey();
+    p.BC_InitNewJob(QStringLiteral("ws"), QStringLiteral("srv"), QStringLiteral("Plain"),
+                    QStringLiteral("bob"), QStringLiteral("d"));
+    EXPECT_EQ(p.TransactionNumber, 12);
+    p.LoadDescriptors();
+    EXPECT_EQ(p.Descriptors.size(), 1);
+}
+
 template <typename F> QString errorOf(F f) {
     try {
         f();
@@ -154,15 +167,20 @@ TEST(PopupSession, KeyExchangeForEveryLeadingByte) {
     for (int first : {0x00, 0x01, 0x02, 0xFF}) {
         SCOPED_TRACE(first);
         TPopupProtocol p;
-        pointAt(p, server.port());
         p.SessionKey[0] = static_cast<std::uint8_t>(first);
-        p.Connect();
-        p.NegotiateSessionKey();
-        p.BC_InitNewJob(QStringLiteral("ws"), QStringLiteral("srv"), QStringLiteral("Plain"),
-                        QStringLiteral("bob"), QStringLiteral("d"));
-        EXPECT_EQ(p.TransactionNumber, 12);
-        p.LoadDescriptors();
-        EXPECT_EQ(p.Descriptors.size(), 1);
+        expectKeyAgreed(p, server.port());
+    }
+}
+
+// A server that writes its numbers without leading zero digits (65537 as 10001, 3 as 3).
+TEST(PopupSession, KeyExchangeWithOddHexDigitCounts) {
+    for (const char *exponent : {"65537", "3"}) {
+        SCOPED_TRACE(exponent);
+        PopupServerProcess server({QStringLiteral("--hex-digits"), QStringLiteral("bare"),
+                                   QStringLiteral("--exponent"), QLatin1String(exponent)});
+        ASSERT_GT(server.port(), 0);
+        TPopupProtocol p;
+        expectKeyAgreed(p, server.port());
     }
 }
 

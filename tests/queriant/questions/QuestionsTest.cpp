@@ -145,15 +145,28 @@ TEST_F(QuestionTest, MaskedAnswerKeepsLengthAndShape) {
     QLocale::setDefault(QLocale::system());
 }
 
+// The locale's separator, and the digits 0-9 whatever digits the locale writes.
 TEST_F(QuestionTest, MaskedAnswerUsesTheLocaleSeparator) {
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    TQuestion q;
-    q.SetSecure(true);
-    q.FormType = "floatform";
-    q.MaxLength = 2;
-    q.ValidateMax = 100;
-    q.SetAnswer("12,50");
-    EXPECT_EQ(q.GetMaskedAnswer(), "10,00");
+    const struct {
+        QLocale locale;
+        double max;
+        QString answer;
+        QString masked;
+    } cases[] = {
+        {QLocale(QLocale::German, QLocale::Germany), 100, "12,50", "10,00"},
+        {QLocale(QLocale::Arabic, QLocale::SaudiArabia), 5, QStringLiteral("12\u066B50"),
+         QStringLiteral("5\u066B00")},
+    };
+    for (const auto &c : cases) {
+        QLocale::setDefault(c.locale);
+        TQuestion q;
+        q.SetSecure(true);
+        q.FormType = "floatform";
+        q.MaxLength = 2;
+        q.ValidateMax = c.max;
+        q.SetAnswer(c.answer);
+        EXPECT_EQ(q.GetMaskedAnswer(), c.masked) << c.locale.name().toStdString();
+    }
     QLocale::setDefault(QLocale::system());
 }
 

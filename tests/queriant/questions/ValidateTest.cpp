@@ -124,4 +124,15 @@ TEST(ValidateAnswer, CommaLocale) {
     QLocale::setDefault(QLocale::system());
 }
 
+// Limits in messages are written in the digits 0-9 whatever digits the locale writes.
+TEST(ValidateAnswer, ArabicLimitsInTheDigitsZeroToNine) {
+    runCases(QLocale(QLocale::Arabic, QLocale::SaudiArabia),
+             {
+                 {"range message", "floatform", 0, 100, 2, false, "150",
+                  QStringLiteral("The answer must be between 0\u066B00 and 100\u066B00.")},
+                 {"stored answer in 0-9", "floatform", 0, 100, 2, false,
+                  QStringLiteral("80\u066B5"), ""},
+             });
+}
+
 } // namespace

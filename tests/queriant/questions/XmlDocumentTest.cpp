@@ -329,6 +329,46 @@ QString answersOf(TQuestionManager &manager) {
     return manager.FQuestionXML.GetXML().section("\r\n", 1);
 }
 
+// Saving answers replaces the children of each question's answer element: a question set inside
+// a question would have its nodes freed under its questions.
+TEST(LoadGuiQuestions, SetInsideAQuestionIsRefused) {
+    const QString filler = QStringLiteral("<a/>").repeated(550);
+    const QString inner = QStringLiteral(
+        "<questionsets><questionset><title>Inner</title><question/></questionset></questionsets>");
+    const struct {
+        const char *name;
+        QString text;
+    } cases[] = {
+        {"in an answer, padded", "<questionsets><questionset><question><answer>" + filler + inner +
+                                     filler + "</answer></question></questionset></questionsets>"},
+        {"in a prompt",
+         doc(questionSet("stringform", "<question><prompt>" + inner + "</prompt></question>"))},
+    };
+    for (const auto &c : cases) {
+        TQuestionManager manager(Automation);
+        try {
+            manager.LoadGuiQuestions(c.text);
+            ADD_FAILURE() << c.name << ": loaded";
+        } catch (const zv::ZvError &e) {
+            EXPECT_EQ(e.message(), QStringLiteral("The question set \"Inner\" lies inside a "
+                                                  "question"))
+                << c.name;
+        }
+        EXPECT_EQ(manager.QuestionCount(), 0) << c.name;
+        manager.SaveAnswersToXML(rkAnswered);
+        EXPECT_TRUE(answersOf(manager).contains("<response>userresponse</response>")) << c.name;
+    }
+
+    // Beside the questions, inside their set, a set is harmless.
+    TQuestionManager manager(Automation);
+    manager.LoadGuiQuestions(doc(questionSet("stringform", "<question/>" + inner)));
+    ASSERT_EQ(manager.QuestionCount(), 2);
+    for (int i = 0; i < 2; ++i)
+        manager.Question(i)->SetAnswer(QStringLiteral("x%1").arg(i));
+    manager.SaveAnswersToXML(rkAnswered);
+    EXPECT_TRUE(answersOf(manager).contains("<question><answer>x1</answer></question>"));
+}
+
 TEST(SaveAnswersToXML, WritesResponseAndAnswers) {
     const QString request =
         doc("<questionset><formtype>listform</formtype><question><answerlist><answeritem>A"

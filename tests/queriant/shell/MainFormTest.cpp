@@ -7,6 +7,7 @@
 #include "ZvNamedEvent.h"
 #include "ZvSharedSection.h"
 
+#include <QAccessible>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -144,6 +145,40 @@ TEST_F(MainFormTest, AutomationJobCancelledInItsDialog) {
     EXPECT_FALSE(form.isVisible()) << "nothing stays on screen after the job";
     EXPECT_FALSE(form.DialogTimeOut().Enabled());
     EXPECT_TRUE(form.AutomationAnswer().contains("<response>usercancel</response>"));
+}
+
+// What the user and a screen reader meet: the dialog's title on the window, nothing of the
+// error screen behind a dialog; the error screen centred at the job's size, with its advice
+// line, closed by Escape as by OK.
+TEST_F(MainFormTest, WindowTitleHiddenControlsAndTheErrorScreen) {
+    TMainForm form({QStringLiteral("queriant"), QStringLiteral("-Embedding")});
+    EXPECT_TRUE(form.Button1->isHidden());
+    form.BeginAutomationJob(StringRequest);
+    ASSERT_TRUE(form.CurrentDialog());
+    EXPECT_EQ(form.windowTitle(), "T");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(&form)->text(QAccessible::Name), "T");
+    EXPECT_TRUE(form.Button1->isHidden());
+    EXPECT_TRUE(form.Panel2->isHidden()) << "the host's title bar lies behind the dialog";
+    form.AbandonAutomationJob();
+
+    TMainForm screen({QStringLiteral("queriant")}); // a test run; its job is never started
+    QSignalSpy ok(screen.Button1, &QPushButton::clicked);
+    screen.HandleException(zv::ZvError(QStringLiteral("Failed to connect")));
+    EXPECT_EQ(screen.size(),
+              QSize(screen.Manager()->FClientWidth, screen.Manager()->FClientHeight));
+    const QRect monitor = QGuiApplication::primaryScreen()->geometry();
+    EXPECT_EQ(screen.pos(), QPoint((monitor.width() - screen.width()) / 2,
+                                   (monitor.height() - screen.height()) / 2));
+    EXPECT_EQ(screen.AdviceLbl->caption(),
+              "Your print job was not released. Print it again; if this keeps happening, "
+              "contact your administrator.");
+    EXPECT_FALSE(screen.AdviceLbl->isHidden());
+    EXPECT_LE(screen.ErrorLbl->geometry().bottom(), screen.AdviceLbl->geometry().top());
+    EXPECT_EQ(screen.ErrorText(), "Failed to connect") << "the failure's own text";
+    EXPECT_EQ(screen.windowTitle(), screen.TitleText());
+    EXPECT_FALSE(screen.Button1->isHidden());
+    QTest::keyClick(screen.Button1, Qt::Key_Escape);
+    EXPECT_EQ(ok.size(), 1);
 }
 
 TEST_F(MainFormTest, StartQuestionManagerStartsTheJobAndSetsTheTitle) {
