@@ -139,14 +139,18 @@ TZvComDecodePacket::TZvComDecodePacket(const QByteArray &bytes)
 
 TZvComDecodePacket::TZvComDecodePacket(const QByteArray &bytes, const TZvComSessionKey &sessionKey,
                                        bool encrypted)
-    : m_bytes(bytes.constData(), bytes.size()) {
+    : m_bytes(bytes) {
+    // The bytes are shared with the caller and never written, but for deciphering a whole
+    // packet, which takes a copy of its own first.
+    if (m_bytes.capacity() < m_bytes.size())
+        m_bytes.detach(); // raw data the caller may free: take a real copy
     if (m_bytes.size() < ZvComHeaderSize)
         notEnoughData();
-    const auto *data = reinterpret_cast<const std::uint8_t *>(m_bytes.constData());
-    m_packetId = readWord(data + 9);
-    m_end = m_bytes.size();
     if (encrypted)
         Decrypt(sessionKey);
+    m_data = reinterpret_cast<const std::uint8_t *>(m_bytes.constData());
+    m_packetId = readWord(m_data + 9);
+    m_end = encrypted ? m_end : m_bytes.size();
     m_valuesLength = static_cast<std::uint32_t>(m_end - ZvComHeaderSize);
     const TZvComValue verb = ReadTyped(zvcString, nullptr);
     m_verb = verb.IsNull() ? QString() : verb.AsString();
@@ -155,6 +159,7 @@ TZvComDecodePacket::TZvComDecodePacket(const QByteArray &bytes, const TZvComSess
 TZvComDecodePacket::~TZvComDecodePacket() = default;
 
 void TZvComDecodePacket::Decrypt(const TZvComSessionKey &sessionKey) {
+    m_bytes.detach();
     auto *data = reinterpret_cast<std::uint8_t *>(m_bytes.data());
     const qsizetype body = m_bytes.size() - ZvComHeaderSize;
     if (body == 0)
@@ -168,29 +173,30 @@ void TZvComDecodePacket::Decrypt(const TZvComSessionKey &sessionKey) {
     m_end = m_bytes.size() - pad;
 }
 
-bool TZvComDecodePacket::ParseNext(TZvComValue &value, bool borrow, bool *wasEncrypted) {
-    if (wasEncrypted)
-        *wasEncrypted = false;
-    if (m_position >= m_end)
+// One value at pos, which advances past it; false at the end of the values (end moves to a
+// type code that is not a value). Works on the caller's copies of the position and end, so
+// that the table's loop keeps them in registers.
+inline bool TZvComDecodePacket::ParseAt(TZvComValue &value, bool borrow, bool *wasEncrypted,
+                                        qsizetype &pos, qsizetype &end) {
+    if (pos >= end)
         return false;
-    auto *at = reinterpret_cast<std::uint8_t *>(m_bytes.data()) + m_position;
-    std::uint8_t type = at[0];
+    const std::uint8_t *at = m_data + pos;
+    const std::uint8_t type = at[0];
     const int code = type & ZvComCodeMask;
     if (code > ZvComLastCode) {
-        m_end = m_position; // not a value: the values end here
+        end = pos;
         return false;
     }
     if ((type & ZvComNullFlag) || code == zvcNone) {
-        value = TZvComValue::FromWire(type, nullptr, 0, false);
-        ++m_position;
-        ++m_field;
+        value.SetWire(type, nullptr, 0, false);
+        ++pos;
         return true;
     }
-    const qsizetype remaining = m_end - m_position - 1;
-    const int fixed = ZvComFixedPayloadSize(code);
+    const qsizetype remaining = end - pos - 1;
+    const int fixed = ZvComFixedSizes[code];
     if (remaining < fixed)
         notEnoughData();
-    std::uint8_t *payload = at + 1;
+    const std::uint8_t *payload = at + 1;
     std::uint32_t length = static_cast<std::uint32_t>(fixed);
     qsizetype size = 1 + fixed;
     if (hasBlock(code)) {
@@ -201,14 +207,24 @@ bool TZvComDecodePacket::ParseNext(TZvComValue &value, bool borrow, bool *wasEnc
         size = 5 + static_cast<qsizetype>(length);
     }
     if (type & ZvComEncryptedFlag) {
-        m_rc4.Crypt(payload, length);
-        type &= static_cast<std::uint8_t>(~ZvComEncryptedFlag);
-        at[0] = type;
+        // Deciphered in the value's own copy: the packet's bytes stay as they came.
+        value.SetWire(type & static_cast<std::uint8_t>(~ZvComEncryptedFlag), payload, length,
+                      false);
+        m_rc4.Crypt(value.OwnPayload(), length);
         if (wasEncrypted)
             *wasEncrypted = true;
+    } else {
+        value.SetWire(type, payload, length, borrow);
     }
-    value = TZvComValue::FromWire(type, payload, length, borrow);
-    m_position += size;
+    pos += size;
+    return true;
+}
+
+bool TZvComDecodePacket::ParseNext(TZvComValue &value, bool borrow, bool *wasEncrypted) {
+    if (wasEncrypted)
+        *wasEncrypted = false;
+    if (!ParseAt(value, borrow, wasEncrypted, m_position, m_end))
+        return false;
     ++m_field;
     return true;
 }
@@ -305,11 +321,18 @@ std::unique_ptr<TZvComTable> TZvComDecodePacket::ReadTable() {
     const std::uint64_t cells = static_cast<std::uint64_t>(table->m_rowCount) * columns;
     table->m_cells.reserve(static_cast<size_t>(
         std::min<std::uint64_t>(cells, static_cast<std::uint64_t>(m_end - m_position))));
+    qsizetype pos = m_position, end = m_end;
     for (std::uint64_t k = 0; k < cells; ++k) {
         TZvComValue &cell = table->m_cells.emplace_back();
-        if (!ParseNext(cell, true, nullptr))
+        if (!ParseAt(cell, true, nullptr, pos, end)) {
+            m_position = pos;
+            m_end = end;
             serverDataNull();
+        }
     }
+    m_position = pos;
+    m_end = end;
+    m_field += static_cast<int>(cells);
     return table;
 }
 

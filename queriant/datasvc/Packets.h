@@ -85,8 +85,8 @@ class TZvComTable;
 
 class TZvComDecodePacket : public TZvComPacket {
 public:
-    // Copies the bytes; when encrypted, deciphers them with the session key and the header's
-    // length and id, and strips the padding. Reads the id and the verb.
+    // Keeps the bytes (a shared copy); when encrypted, deciphers them with the session key and the
+    // header's length and id, and strips the padding. Reads the id and the verb.
     TZvComDecodePacket(const QByteArray &bytes, const TZvComSessionKey &sessionKey, bool encrypted);
     // A plain packet.
     explicit TZvComDecodePacket(const QByteArray &bytes);
@@ -119,9 +119,12 @@ private:
     void Decrypt(const TZvComSessionKey &sessionKey);
     // Parses the value at the read position; false at the end of the values.
     bool ParseNext(TZvComValue &value, bool borrow, bool *wasEncrypted);
+    bool ParseAt(TZvComValue &value, bool borrow, bool *wasEncrypted, qsizetype &pos,
+                 qsizetype &end);
     TZvComValue ReadTyped(int code, bool *wasEncrypted);
 
     QByteArray m_bytes;
+    const std::uint8_t *m_data = nullptr; // m_bytes' storage, which this decoder keeps alive
     qsizetype m_position = ZvComHeaderSize;
     qsizetype m_end = ZvComHeaderSize;
     int m_field = -1; // the verb is read first; the values after it count from 0

@@ -23,8 +23,6 @@ constexpr const char *TypeNames[] = {"None",
                                      "Array Length",
                                      "Table"};
 
-constexpr int FixedSizes[] = {0, 1, 1, 2, 2, 4, 4, 4, 8, 8, 4, 4, 4, 4};
-
 void putLittleEndian(std::uint8_t *out, std::uint64_t v, int size) {
     for (int k = 0; k < size; ++k)
         out[k] = static_cast<std::uint8_t>(v >> (8 * k));
@@ -59,10 +57,6 @@ QString ZvComTypeErrorText(int expectedCode, int receivedCode, int field) {
     return text;
 }
 
-int ZvComFixedPayloadSize(int code) {
-    return code >= 0 && code <= ZvComLastCode ? FixedSizes[code] : 0;
-}
-
 TZvComValue TZvComValue::Null(int code) {
     TZvComValue v;
     v.m_code = static_cast<std::uint8_t>(code & ZvComCodeMask);
@@ -73,17 +67,7 @@ TZvComValue TZvComValue::Null(int code) {
 TZvComValue TZvComValue::FromWire(std::uint8_t typeByte, const std::uint8_t *payload,
                                   std::uint32_t length, bool borrow) {
     TZvComValue v;
-    v.m_type = typeByte;
-    v.m_code = typeByte & ZvComCodeMask;
-    if (v.IsNull())
-        return v;
-    v.m_length = length;
-    if (v.m_code == zvcString || v.m_code == zvcBinary) {
-        const char *bytes = reinterpret_cast<const char *>(payload);
-        v.m_block = borrow ? QByteArray::fromRawData(bytes, length) : QByteArray(bytes, length);
-    } else {
-        std::memcpy(v.m_fixed.data(), payload, length);
-    }
+    v.SetWire(typeByte, payload, length, borrow);
     return v;
 }
 

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 enum TZvComTypeCode : std::uint8_t {
     zvcNone = 0,
@@ -46,7 +47,11 @@ QString ZvComTypeErrorText(int expectedCode, int receivedCode, int field);
 
 // Payload bytes after the type byte for a value that is not null (strings and binary data:
 // the length word alone; their L bytes come on top).
-int ZvComFixedPayloadSize(int code);
+inline constexpr std::uint8_t ZvComFixedSizes[ZvComLastCode + 1] = {0, 1, 1, 2, 2, 4, 4,
+                                                                    4, 8, 8, 4, 4, 4, 4};
+inline int ZvComFixedPayloadSize(int code) {
+    return code >= 0 && code <= ZvComLastCode ? ZvComFixedSizes[code] : 0;
+}
 
 class TZvComValue {
 public:
@@ -58,6 +63,24 @@ public:
     // refers to the caller's bytes, which must outlive the value.
     static TZvComValue FromWire(std::uint8_t typeByte, const std::uint8_t *payload,
                                 std::uint32_t length, bool borrow);
+    // The same in place (the decoder fills table cells with it).
+    void SetWire(std::uint8_t typeByte, const std::uint8_t *payload, std::uint32_t length,
+                 bool borrow) {
+        m_type = typeByte;
+        m_code = typeByte & ZvComCodeMask;
+        m_length = 0;
+        if (IsNull()) {
+            m_block = QByteArray();
+            return;
+        }
+        m_length = length;
+        if (m_code == zvcString || m_code == zvcBinary) {
+            const char *bytes = reinterpret_cast<const char *>(payload);
+            m_block = borrow ? QByteArray::fromRawData(bytes, length) : QByteArray(bytes, length);
+        } else {
+            CopyFixed(payload, length);
+        }
+    }
 
     std::uint8_t TypeByte() const { return m_type; }
     int Code() const { return m_code; }
@@ -94,6 +117,31 @@ protected:
     TZvComValue(int code, const QByteArray &block);
 
 private:
+    friend class TZvComDecodePacket; // deciphers flagged payloads in the value's own bytes
+    std::uint8_t *OwnPayload() {
+        return m_code == zvcString || m_code == zvcBinary
+                   ? reinterpret_cast<std::uint8_t *>(m_block.data())
+                   : m_fixed.data();
+    }
+    // Sizes known at compile time copy without a library call.
+    void CopyFixed(const std::uint8_t *payload, std::uint32_t length) {
+        switch (length) {
+        case 1:
+            m_fixed[0] = payload[0];
+            break;
+        case 2:
+            std::memcpy(m_fixed.data(), payload, 2);
+            break;
+        case 4:
+            std::memcpy(m_fixed.data(), payload, 4);
+            break;
+        case 8:
+            std::memcpy(m_fixed.data(), payload, 8);
+            break;
+        default:
+            std::memcpy(m_fixed.data(), payload, length);
+        }
+    }
     void Require(int code) const;
     std::uint64_t FixedWord() const;
 

@@ -117,9 +117,17 @@ bool DbServer::makeKey(int bits, QString &error) {
     if (ctx && EVP_PKEY_keygen_init(ctx) == 1 && EVP_PKEY_CTX_set_rsa_keygen_bits(ctx, bits) == 1)
         EVP_PKEY_generate(ctx, &m_key);
     EVP_PKEY_CTX_free(ctx);
-    if (!m_key)
+    BIGNUM *n = nullptr, *e = nullptr;
+    if (m_key && EVP_PKEY_get_bn_param(m_key, OSSL_PKEY_PARAM_RSA_N, &n) == 1 &&
+        EVP_PKEY_get_bn_param(m_key, OSSL_PKEY_PARAM_RSA_E, &e) == 1) {
+        m_modulus = bignumBytes(n);
+        m_exponent = bignumBytes(e);
+    }
+    BN_free(n);
+    BN_free(e);
+    if (m_modulus.isEmpty())
         error = QStringLiteral("no usable RSA key");
-    return m_key != nullptr;
+    return !m_modulus.isEmpty();
 }
 
 int DbServer::listenOnLoopback(int port, QString &error) {
@@ -148,8 +156,34 @@ void DbServer::run() {
                 continue;
             return;
         }
-        std::thread([this, fd] { serve(fd); }).detach();
+        hand(fd);
     }
+}
+
+// Connections go to idle workers; a new worker starts only when none is idle, so that the
+// per-thread set-up of the cipher library is paid once per worker, not once per connection.
+void DbServer::hand(int fd) {
+    {
+        std::lock_guard<std::mutex> lock(m_poolLock);
+        if (m_idle > 0) {
+            --m_idle; // that worker is spoken for
+            m_pending.push_back(fd);
+            m_poolWake.notify_one();
+            return;
+        }
+    }
+    std::thread([this, fd] {
+        serve(fd);
+        for (;;) {
+            std::unique_lock<std::mutex> lock(m_poolLock);
+            ++m_idle;
+            m_poolWake.wait(lock, [this] { return !m_pending.empty(); });
+            const int next = m_pending.front();
+            m_pending.pop_front();
+            lock.unlock();
+            serve(next);
+        }
+    }).detach();
 }
 
 bool DbServer::readPacket(Connection &c, QByteArray &packet, qsizetype &end) {
@@ -213,19 +247,13 @@ bool DbServer::authenticate(Connection &c) {
     Body offer;
     offer.addString(QStringLiteral("AUTHENTICATE"));
     offer.addInt32(challenge);
-    BIGNUM *n = nullptr, *e = nullptr;
     if (m_offerEncryption) {
-        EVP_PKEY_get_bn_param(m_key, OSSL_PKEY_PARAM_RSA_N, &n);
-        EVP_PKEY_get_bn_param(m_key, OSSL_PKEY_PARAM_RSA_E, &e);
         offer.addInt32(1);
-        offer.addBinary(bignumBytes(e));
-        offer.addBinary(bignumBytes(n));
+        offer.addBinary(m_exponent);
+        offer.addBinary(m_modulus);
     }
-    BN_free(e);
-    if (!send(c, frame(m_nextId++, offer, nullptr), false)) {
-        BN_free(n);
+    if (!send(c, frame(m_nextId++, offer, nullptr), false))
         return false;
-    }
 
     QByteArray packet;
     qsizetype end = 0;
@@ -235,28 +263,30 @@ bool DbServer::authenticate(Connection &c) {
               values[3].code == Int32 && values[3].number() == expectedAnswer(challenge);
     bool keyed = false;
     if (ok && m_offerEncryption && values.size() >= 6 && values[5].code == Binary) {
-        // Raw RSA: the low 16 bytes of c^d mod n are the session key.
-        BIGNUM *d = nullptr;
-        EVP_PKEY_get_bn_param(m_key, OSSL_PKEY_PARAM_RSA_D, &d);
-        BIGNUM *wrapped =
-            BN_bin2bn(reinterpret_cast<const unsigned char *>(values[5].payload.constData()),
-                      static_cast<int>(values[5].payload.size()), nullptr);
-        BIGNUM *plain = BN_new();
-        BN_CTX *ctx = BN_CTX_new();
-        // A key whose first byte is 0 or 1 was sent with a 0x01 byte above it.
-        if (BN_mod_exp(plain, wrapped, d, n, ctx) == 1) {
-            const QByteArray bytes = bignumBytes(plain);
-            if (bytes.size() == 16 || bytes.size() == 17) {
-                std::memcpy(c.key.data(), bytes.right(16).constData(), 16);
+        // Raw RSA (no padding): the low 16 bytes of c^d mod n are the session key; a key
+        // whose first byte is 0 or 1 was sent with a 0x01 byte above it.
+        EVP_PKEY_CTX *ctx = EVP_PKEY_CTX_new(m_key, nullptr);
+        QByteArray plain(EVP_PKEY_get_size(m_key), '\0');
+        const QByteArray wrapped = values[5].payload.rightJustified(plain.size(), '\0');
+        size_t size = static_cast<size_t>(plain.size());
+        if (values[5].payload.size() <= plain.size() && ctx && EVP_PKEY_decrypt_init(ctx) == 1 &&
+            EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_NO_PADDING) == 1 &&
+            EVP_PKEY_decrypt(ctx, reinterpret_cast<unsigned char *>(plain.data()), &size,
+                             reinterpret_cast<const unsigned char *>(wrapped.constData()),
+                             static_cast<size_t>(wrapped.size())) == 1) {
+            plain.resize(static_cast<qsizetype>(size));
+            qsizetype first = 0;
+            while (first < plain.size() && plain[first] == '\0')
+                ++first;
+            const qsizetype length = plain.size() - first;
+            if (length == 16 || length == 17) {
+                std::memcpy(c.key.data(), plain.constData() + plain.size() - 16, 16);
                 keyed = true;
             }
         }
-        BN_CTX_free(ctx);
-        BN_clear_free(plain);
-        BN_free(wrapped);
-        BN_clear_free(d);
+        OPENSSL_cleanse(plain.data(), static_cast<size_t>(plain.size()));
+        EVP_PKEY_CTX_free(ctx);
     }
-    BN_free(n);
     if (m_offerEncryption && ok && !keyed)
         ok = false;
     logLine(QStringLiteral("CONNECT machine=%1 client=%2 %3 %4")

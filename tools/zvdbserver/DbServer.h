@@ -11,7 +11,9 @@
 #include <QString>
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
+#include <deque>
 #include <mutex>
 
 typedef struct evp_pkey_st EVP_PKEY;
@@ -46,6 +48,7 @@ public:
 
 private:
     struct Connection;
+    void hand(int fd);
     void serve(int fd);
     bool authenticate(Connection &c);
     bool readPacket(Connection &c, QByteArray &packet, qsizetype &end);
@@ -61,6 +64,11 @@ private:
     std::FILE *m_log;
     std::mutex m_logLock;
     EVP_PKEY *m_key = nullptr;
+    QByteArray m_modulus, m_exponent; // most significant byte first
     int m_listen = -1;
+    std::mutex m_poolLock;
+    std::condition_variable m_poolWake;
+    std::deque<int> m_pending;
+    int m_idle = 0;
     std::atomic<std::uint32_t> m_nextId{1};
 };
