@@ -251,6 +251,7 @@ public:
             ::close(m_listen);
     }
     int port() const { return m_port; }
+    pid_t processId() const { return m_pid; }
 
 private:
     int m_listen = -1;
@@ -280,13 +281,17 @@ void BM_LoopbackFloor(benchmark::State &state) {
         state.SkipWithError("the bare peer did not start");
         return;
     }
+    const double clientStart = selfCpuSeconds();
+    const double serverStart = processCpuSeconds(peer.processId());
     for (auto _ : state) {
         if (!bareExchange(peer.port(), trips)) {
             state.SkipWithError("the bare peer stopped answering");
             break;
         }
     }
-    state.counters["answer_bytes"] = static_cast<double>(trips.answer);
+    const auto n = static_cast<double>(state.iterations());
+    state.counters["client_cpu_ms"] = (selfCpuSeconds() - clientStart) * 1e3 / n;
+    state.counters["server_cpu_ms"] = (processCpuSeconds(peer.processId()) - serverStart) * 1e3 / n;
 }
 BENCHMARK(BM_LoopbackFloor)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 
