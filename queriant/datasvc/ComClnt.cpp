@@ -210,6 +210,14 @@ std::unique_ptr<TZvComDecodePacket> TZvComClient::DoRequest(const TZvComEncodePa
     } catch (const EZvComServerException &) {
         throw;
     } catch (const EZvComException &e) {
+        // The stream may hold the rest of a late or broken answer: the next request starts
+        // on a new connection.
+        if (Socket().SocketHandle() >= 0) {
+            try {
+                Disconnect();
+            } catch (const std::exception &) {
+            }
+        }
         throw EZvComSocketException(QStringLiteral("Communication Error - please try again: ") +
                                     e.message());
     }

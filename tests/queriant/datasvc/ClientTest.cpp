@@ -261,6 +261,17 @@ TEST_F(DbClientTest, RequestAfterAnAsynchronousConnectRunsBlocking) {
     EXPECT_TRUE(c->Connected());
 }
 
+TEST_F(DbClientTest, RequestAfterACommunicationErrorUsesANewConnection) {
+    DbServerRun server({QStringLiteral("--fault"), QStringLiteral("long-length"),
+                        QStringLiteral("--fault-verb"), QStringLiteral("ServerList")});
+    ASSERT_NE(server.port(), 0);
+    configure(server.port());
+    const auto c = client();
+    EXPECT_THROW(c->ServerList(0), EZvComSocketException);
+    EXPECT_FALSE(c->Connected());
+    EXPECT_EQ(c->SpoolqList(0)->RowCount(), 3u);
+}
+
 TEST_F(DbClientTest, RequestErrorHookRetriesOnceThenGivesUp) {
     DbServerRun server({QStringLiteral("--fault"), QStringLiteral("close-mid")});
     ASSERT_NE(server.port(), 0);
