@@ -23,9 +23,10 @@ namespace {
 
 constexpr std::uint32_t MaxLength = 0x500000;
 
-bool writeAll(int fd, const char *data, qsizetype size) {
+// Moves all size bytes with send or recv; false when the connection ends first.
+template <typename Transfer> bool transferAll(char *data, qsizetype size, Transfer transfer) {
     while (size > 0) {
-        const ssize_t n = ::send(fd, data, static_cast<size_t>(size), MSG_NOSIGNAL);
+        const ssize_t n = transfer(data, static_cast<size_t>(size));
         if (n < 0 && errno == EINTR)
             continue;
         if (n <= 0)
@@ -36,17 +37,13 @@ bool writeAll(int fd, const char *data, qsizetype size) {
     return true;
 }
 
+bool writeAll(int fd, const char *data, qsizetype size) {
+    return transferAll(const_cast<char *>(data), size,
+                       [fd](char *p, size_t n) { return ::send(fd, p, n, MSG_NOSIGNAL); });
+}
+
 bool readAll(int fd, char *data, qsizetype size) {
-    while (size > 0) {
-        const ssize_t n = ::recv(fd, data, static_cast<size_t>(size), 0);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        data += n;
-        size -= n;
-    }
-    return true;
+    return transferAll(data, size, [fd](char *p, size_t n) { return ::recv(fd, p, n, 0); });
 }
 
 // The answer the client must give: (challenge * 1394620857 + 2008317641) mod 1576034219, the

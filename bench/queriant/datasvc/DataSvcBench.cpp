@@ -7,6 +7,7 @@
 //     same round trips with messages of the same sizes between two bare processes). The
 //     counters give the client's and the server's CPU per exchange.
 #include "ComClnt.h"
+#include "LoopbackPeer.h"
 #include "PopupServerProcess.h"
 
 #include <QFile>
@@ -14,13 +15,8 @@
 
 #include <benchmark/benchmark.h>
 
-#include <arpa/inet.h>
-#include <csignal>
 #include <cstring>
-#include <netinet/in.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -86,18 +82,6 @@ void BM_LengthPrefixedWalk(benchmark::State &state) {
 }
 BENCHMARK(BM_LengthPrefixedWalk)->Unit(benchmark::kMicrosecond);
 
-double processCpuSeconds(qint64 pid) {
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray text = stat.readAll();
-    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-    if (fields.size() < 13)
-        return 0;
-    return (fields[11].toDouble() + fields[12].toDouble()) /
-           static_cast<double>(sysconf(_SC_CLK_TCK));
-}
-
 double selfCpuSeconds() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
@@ -133,7 +117,7 @@ void BM_ConnectServerList1000(benchmark::State &state) {
     }
     const QString port = QString::number(server.port());
     const double clientStart = selfCpuSeconds();
-    const double serverStart = processCpuSeconds(server.processId());
+    const double serverStart = ProcessCpuSeconds(server.processId());
     for (auto _ : state) {
         TZvComClient client(QStringLiteral("BENCH"), 10, port, QStringLiteral("ZvDatabaseSvr"),
                             QStringLiteral("Database Server"), QStringLiteral("127.0.0.1"));
@@ -148,16 +132,13 @@ void BM_ConnectServerList1000(benchmark::State &state) {
     const auto n = static_cast<double>(state.iterations());
     state.counters["client_cpu_ms"] = (selfCpuSeconds() - clientStart) * 1e3 / n;
     state.counters["server_cpu_ms"] =
-        (processCpuSeconds(server.processId()) - serverStart) * 1e3 / n;
+        (ProcessCpuSeconds(server.processId()) - serverStart) * 1e3 / n;
 }
 BENCHMARK(BM_ConnectServerList1000)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 
-// Message sizes of the exchange above: server first, then two requests with their answers.
-struct Trips {
-    qsizetype greeting, connect, connected, request, answer;
-};
-
-Trips exchangeSizes() {
+// The exchange above as bare bytes of the same sizes: the server speaks first, then two
+// requests with their answers.
+RoundTrips exchangeTrips() {
     TZvComEncodePacket offer(QStringLiteral("AUTHENTICATE"));
     offer.AddInteger(1);
     offer.AddInteger(1);
@@ -184,114 +165,31 @@ Trips exchangeSizes() {
         answer.AddString(QStringLiteral("ZvPopupSvr"));
         answer.AddString(QString::number(k));
     }
-    return {offer.Build(false, {}).size(), connect.Build(false, {}).size(),
-            connected.Build(false, {}).size(), request.Build(true, {}).size(),
-            answer.Build(true, {}).size()};
-}
-
-bool sendBytes(int fd, qsizetype size) {
-    static const QByteArray zeros(1 << 20, '\0');
-    while (size > 0) {
-        const ssize_t n =
-            ::send(fd, zeros.constData(),
-                   static_cast<size_t>(std::min<qsizetype>(size, zeros.size())), MSG_NOSIGNAL);
-        if (n <= 0)
-            return false;
-        size -= n;
-    }
-    return true;
-}
-
-bool receiveBytes(int fd, qsizetype size) {
-    char buffer[65536];
-    while (size > 0) {
-        const ssize_t n =
-            ::recv(fd, buffer, static_cast<size_t>(std::min<qsizetype>(size, sizeof buffer)), 0);
-        if (n <= 0)
-            return false;
-        size -= n;
-    }
-    return true;
-}
-
-// A forked process that plays the server's side of the exchange with bare bytes.
-class BarePeer {
-public:
-    explicit BarePeer(const Trips &t) {
-        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (m_listen < 0 || ::bind(m_listen, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
-            ::listen(m_listen, 4) != 0 ||
-            ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&address), &length) != 0)
-            return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            for (;;) {
-                const int fd = ::accept(m_listen, nullptr, nullptr);
-                if (fd < 0)
-                    ::_exit(1);
-                (void)(sendBytes(fd, t.greeting) && receiveBytes(fd, t.connect) &&
-                       sendBytes(fd, t.connected) && receiveBytes(fd, t.request) &&
-                       sendBytes(fd, t.answer));
-                ::close(fd);
-            }
-        }
-        if (m_pid > 0)
-            m_port = ntohs(address.sin_port);
-    }
-    ~BarePeer() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-        if (m_listen >= 0)
-            ::close(m_listen);
-    }
-    int port() const { return m_port; }
-    pid_t processId() const { return m_pid; }
-
-private:
-    int m_listen = -1;
-    pid_t m_pid = -1;
-    int m_port = 0;
-};
-
-bool bareExchange(int port, const Trips &t) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    const bool ok =
-        fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
-        receiveBytes(fd, t.greeting) && sendBytes(fd, t.connect) && receiveBytes(fd, t.connected) &&
-        sendBytes(fd, t.request) && receiveBytes(fd, t.answer);
-    if (fd >= 0)
-        ::close(fd);
-    return ok;
+    RoundTrips t;
+    t.requests = {QByteArray(), connect.Build(false, {}), request.Build(true, {})};
+    t.answers = {offer.Build(false, {}), connected.Build(false, {}), answer.Build(true, {})};
+    return t;
 }
 
 void BM_LoopbackFloor(benchmark::State &state) {
-    const Trips trips = exchangeSizes();
-    BarePeer peer(trips);
+    const RoundTrips trips = exchangeTrips();
+    EchoPeer peer(trips);
+    QByteArray buffer(trips.answers.last().size(), '\0');
     if (peer.port() <= 0) {
         state.SkipWithError("the bare peer did not start");
         return;
     }
     const double clientStart = selfCpuSeconds();
-    const double serverStart = processCpuSeconds(peer.processId());
+    const double serverStart = ProcessCpuSeconds(peer.processId());
     for (auto _ : state) {
-        if (!bareExchange(peer.port(), trips)) {
+        if (!roundTrips(peer.port(), trips, buffer)) {
             state.SkipWithError("the bare peer stopped answering");
             break;
         }
     }
     const auto n = static_cast<double>(state.iterations());
     state.counters["client_cpu_ms"] = (selfCpuSeconds() - clientStart) * 1e3 / n;
-    state.counters["server_cpu_ms"] = (processCpuSeconds(peer.processId()) - serverStart) * 1e3 / n;
+    state.counters["server_cpu_ms"] = (ProcessCpuSeconds(peer.processId()) - serverStart) * 1e3 / n;
 }
 BENCHMARK(BM_LoopbackFloor)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(1.0);
 
