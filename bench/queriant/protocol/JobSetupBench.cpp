@@ -11,6 +11,7 @@
 // - the same set-up as the first and only job of a new client process, as the client runs it:
 //   it then also pays for what a process sets up once (the cipher library, the locale).
 // The answers are framed and encrypted here from the wire format, not by the client's encoder.
+#include "LoopbackPeer.h"
 #include "PopupMessages.h"
 #include "PopupProtocol.h"
 #include "PopupServerProcess.h"
@@ -313,20 +314,7 @@ public:
     }
     int port() const { return m_server ? m_server->port() : 0; }
     // User and system time the server has used so far; -1 when /proc cannot tell.
-    double cpuSeconds() const {
-        if (!m_server)
-            return -1;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(m_server->processId()));
-        if (!stat.open(QIODevice::ReadOnly))
-            return -1;
-        // Fields after the command name (which may hold spaces): state is field 3, utime 14.
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() < 13)
-            return -1;
-        const long ticks = sysconf(_SC_CLK_TCK);
-        return (fields[11].toDouble() + fields[12].toDouble()) / static_cast<double>(ticks);
-    }
+    double cpuSeconds() const { return m_server ? ProcessCpuSeconds(m_server->processId()) : -1; }
 
 private:
     QTemporaryDir m_dir;
@@ -424,33 +412,8 @@ BENCHMARK(BM_JobSetupLoopbackNewProcess)
 
 // --- loopback floor ---------------------------------------------------------------------
 
-bool writeAll(int fd, const QByteArray &bytes) {
-    for (qsizetype done = 0; done < bytes.size();) {
-        const ssize_t n =
-            ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
-bool readExactly(int fd, char *buffer, qsizetype size) {
-    for (qsizetype done = 0; done < size;) {
-        const ssize_t n = ::read(fd, buffer + done, static_cast<std::size_t>(size - done));
-        if (n <= 0)
-            return false;
-        done += n;
-    }
-    return true;
-}
-
 // Requests and answers of a set-up, the key exchange included, as byte strings of the sizes
 // the client and server send.
-struct RoundTrips {
-    QList<QByteArray> requests, answers;
-};
-
 RoundTrips setUpRoundTrips() {
     const JobSetupExchange &e = jobSetupExchange();
     const QByteArray prefix = popup::HeaderPrefix(popup::ProtocolVersion);
@@ -470,71 +433,6 @@ RoundTrips setUpRoundTrips() {
         r.answers.append(e.answers[k]);
     }
     return r;
-}
-
-// A forked process that answers each connection's requests with the answers, in order.
-class EchoPeer {
-public:
-    explicit EchoPeer(const RoundTrips &trips) {
-        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (m_listen < 0 || ::bind(m_listen, reinterpret_cast<sockaddr *>(&address), length) != 0 ||
-            ::listen(m_listen, 4) != 0 ||
-            ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&address), &length) != 0)
-            return;
-        m_pid = ::fork();
-        if (m_pid == 0)
-            serve(trips);
-        if (m_pid > 0)
-            m_port = ntohs(address.sin_port);
-    }
-    ~EchoPeer() {
-        if (m_pid > 0) {
-            ::kill(m_pid, SIGKILL);
-            ::waitpid(m_pid, nullptr, 0);
-        }
-        if (m_listen >= 0)
-            ::close(m_listen);
-    }
-    int port() const { return m_port; }
-
-private:
-    [[noreturn]] void serve(const RoundTrips &trips) {
-        QByteArray buffer(popup::MaxMessageSize, '\0');
-        for (;;) {
-            const int fd = ::accept(m_listen, nullptr, nullptr);
-            if (fd < 0)
-                ::_exit(1);
-            for (qsizetype k = 0; k < trips.requests.size(); ++k) {
-                if (!readExactly(fd, buffer.data(), trips.requests[k].size()) ||
-                    !writeAll(fd, trips.answers[k]))
-                    break;
-            }
-            ::close(fd);
-        }
-    }
-
-    int m_listen = -1;
-    pid_t m_pid = -1;
-    int m_port = 0;
-};
-
-bool roundTrips(int port, const RoundTrips &trips, QByteArray &buffer) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    address.sin_port = htons(static_cast<std::uint16_t>(port));
-    bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0;
-    for (qsizetype k = 0; ok && k < trips.requests.size(); ++k)
-        ok = writeAll(fd, trips.requests[k]) &&
-             readExactly(fd, buffer.data(), trips.answers[k].size());
-    if (fd >= 0)
-        ::close(fd);
-    return ok;
 }
 
 void BM_LoopbackRoundTripFloor(benchmark::State &state) {
