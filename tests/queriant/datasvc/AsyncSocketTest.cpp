@@ -70,12 +70,16 @@ TEST_F(AsyncSocket, PacketsAfterNoiseAndAcrossWritesAreDispatchedInOrder) {
     EXPECT_TRUE(m_socket.errors.isEmpty());
 }
 
-TEST_F(AsyncSocket, LengthOverTheLimitAndCloseAreReported) {
-    send(QByteArray("ZVCOM") + wire::word(0x500000) + wire::word(1));
+TEST_F(AsyncSocket, LengthsOutsideTheLimitsAndCloseAreReported) {
+    send(QByteArray("ZVCOM") + wire::word(13) + wire::word(1));
     ASSERT_TRUE(spinUntil([&] { return !m_socket.errors.isEmpty(); }));
-    EXPECT_EQ(m_socket.errors.first(), QStringLiteral("Received packet length too long"));
-    m_peer->close();
+    EXPECT_EQ(m_socket.errors.first(),
+              QStringLiteral("Received packet length less than header length"));
+    send(QByteArray("ZVCOM") + wire::word(0x500000) + wire::word(1));
     ASSERT_TRUE(spinUntil([&] { return m_socket.errors.size() == 2; }));
+    EXPECT_EQ(m_socket.errors.last(), QStringLiteral("Received packet length too long"));
+    m_peer->close();
+    ASSERT_TRUE(spinUntil([&] { return m_socket.errors.size() == 3; }));
     EXPECT_EQ(m_socket.errors.last(), QStringLiteral("Server Closed Connection"));
 }
 
@@ -93,6 +97,30 @@ TEST_F(AsyncSocket, QueuedPacketsReachThePeerWhole) {
     }));
     EXPECT_EQ(got.size(), total);
     EXPECT_EQ(got.right(20), b.Build(false, {}));
+}
+
+TEST_F(AsyncSocket, BlockingReaderRefusesLengthsOutsideTheLimits) {
+    m_socket.Socket().SetAsynchronous(false);
+    m_socket.Socket().SetTimeOut(5);
+    const struct {
+        std::uint32_t length;
+        const char *message;
+    } cases[] = {{13, "Received packet length less than header length"},
+                 {0, "Received packet length less than header length"},
+                 {0x500000, "Received packet length too long"}};
+    for (const auto &c : cases) {
+        send(QByteArray("ZVCOM") + wire::word(c.length) + wire::word(1));
+        m_peer->waitForBytesWritten(1000);
+        try {
+            m_socket.ReadPacket();
+            ADD_FAILURE() << c.length;
+        } catch (const EZvComException &e) {
+            EXPECT_EQ(e.message(), QString::fromLatin1(c.message)) << c.length;
+        }
+    }
+    send(wire::packet(wire::str("Fine")));
+    m_peer->waitForBytesWritten(1000);
+    EXPECT_EQ(m_socket.ReadPacket()->Verb(), QStringLiteral("Fine"));
 }
 
 TEST(TClientHandlers, VerbsCompareExactly) {
