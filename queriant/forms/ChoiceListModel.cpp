@@ -1,0 +1,110 @@
+// SPDX-License-Identifier: MIT
+#include "ChoiceListModel.h"
+
+#include "ZvError.h"
+
+#include <limits>
+
+void TChoiceValues::Assign(const QByteArrayList &utf8Values) {
+    qsizetype bytes = 0;
+    for (const QByteArray &value : utf8Values)
+        bytes += value.size();
+    if (bytes > qsizetype(std::numeric_limits<quint32>::max()))
+        throw zv::ZvError(QStringLiteral("The list of choices is too long"));
+    QString text;
+    // A UTF-8 text never has fewer bytes than UTF-16 units.
+    text.reserve(bytes);
+    std::vector<quint32> ends;
+    ends.reserve(utf8Values.size());
+    for (const QByteArray &value : utf8Values) {
+        text.append(QString::fromUtf8(value));
+        ends.push_back(quint32(text.size()));
+    }
+    text.squeeze();
+    m_text = std::move(text);
+    m_ends = std::move(ends);
+}
+
+QStringView TChoiceValues::At(int i) const {
+    if (i < 0 || i >= Count())
+        return {};
+    const quint32 begin = i == 0 ? 0 : m_ends[size_t(i) - 1];
+    return QStringView(m_text).mid(begin, m_ends[size_t(i)] - begin);
+}
+
+int LocateChoice(const TChoiceValues &values, QStringView text) {
+    if (text.isEmpty())
+        return -1;
+    const int n = values.Count();
+    for (int i = 0; i < n; ++i) {
+        if (values.At(i).startsWith(text, Qt::CaseInsensitive))
+            return i;
+    }
+    return -1;
+}
+
+TChoiceListModel::TChoiceListModel(QObject *parent) : QAbstractListModel(parent) {}
+
+void TChoiceListModel::SetChoices(const QByteArrayList &values, bool optional) {
+    beginResetModel();
+    m_values.Assign(values);
+    m_optional = optional;
+    endResetModel();
+}
+
+QString TChoiceListModel::Value(int row) const {
+    return m_values.At(row).toString();
+}
+
+bool TChoiceListModel::IsSeparator(int row) const {
+    return row >= 0 && row < m_values.Count() && m_values.At(row) == ChoiceSeparator;
+}
+
+bool TChoiceListModel::IsNoAnswerRow(int row) const {
+    return m_optional && row == 0 && m_values.Count() > 0;
+}
+
+bool TChoiceListModel::IsRealChoice(int row) const {
+    return row >= 0 && row < m_values.Count() && !IsSeparator(row) && !IsNoAnswerRow(row);
+}
+
+int TChoiceListModel::RealChoiceCount() const {
+    int count = 0;
+    for (int row = 0; row < m_values.Count(); ++row)
+        count += IsRealChoice(row) ? 1 : 0;
+    return count;
+}
+
+int TChoiceListModel::FirstRealChoice() const {
+    for (int row = 0; row < m_values.Count(); ++row) {
+        if (IsRealChoice(row))
+            return row;
+    }
+    return -1;
+}
+
+int TChoiceListModel::rowCount(const QModelIndex &parent) const {
+    return parent.isValid() ? 0 : m_values.Count();
+}
+
+QVariant TChoiceListModel::data(const QModelIndex &index, int role) const {
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid))
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return Value(index.row());
+    case SeparatorRole:
+        return IsSeparator(index.row());
+    case NoAnswerRole:
+        return IsNoAnswerRow(index.row());
+    default:
+        return {};
+    }
+}
+
+Qt::ItemFlags TChoiceListModel::flags(const QModelIndex &index) const {
+    if (!index.isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
