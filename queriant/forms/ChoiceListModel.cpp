@@ -3,6 +3,7 @@
 
 #include "ZvError.h"
 
+#include <algorithm>
 #include <limits>
 
 void TChoiceValues::Assign(const QByteArrayList &utf8Values) {
@@ -32,11 +33,11 @@ QStringView TChoiceValues::At(int i) const {
     return QStringView(m_text).mid(begin, m_ends[size_t(i)] - begin);
 }
 
-int LocateChoice(const TChoiceValues &values, QStringView text) {
+int LocateChoice(const TChoiceValues &values, QStringView text, int from) {
     if (text.isEmpty())
         return -1;
     const int n = values.Count();
-    for (int i = 0; i < n; ++i) {
+    for (int i = std::max(from, 0); i < n; ++i) {
         if (values.At(i).startsWith(text, Qt::CaseInsensitive))
             return i;
     }
@@ -49,7 +50,27 @@ void TChoiceListModel::SetChoices(const QByteArrayList &values, bool optional) {
     beginResetModel();
     m_values.Assign(values);
     m_optional = optional;
+    m_lastText.clear();
+    m_lastRow = -1;
     endResetModel();
+}
+
+// A value that begins with the longer text also begins with the shorter one, so the first
+// match of the longer text is not before the first match of the shorter.
+int TChoiceListModel::Locate(QStringView text) const {
+    if (text.isEmpty())
+        return -1;
+    int from = 0;
+    const bool continues = !m_lastText.isEmpty() && text.size() >= m_lastText.size() &&
+                           text.startsWith(m_lastText, Qt::CaseInsensitive);
+    if (continues && m_lastRow < 0)
+        return -1;
+    if (continues)
+        from = m_lastRow;
+    const int row = LocateChoice(m_values, text, from);
+    m_lastText = text.toString();
+    m_lastRow = row;
+    return row;
 }
 
 QString TChoiceListModel::Value(int row) const {

@@ -26,8 +26,9 @@ private:
     std::vector<quint32> m_ends;
 };
 
-// First value that begins with text, ignoring case; -1 when none does or text is empty.
-int LocateChoice(const TChoiceValues &values, QStringView text);
+// First value from row `from` on that begins with text, ignoring case; -1 when none does or
+// text is empty.
+int LocateChoice(const TChoiceValues &values, QStringView text, int from = 0);
 
 class TChoiceListModel : public QAbstractListModel {
     Q_OBJECT
@@ -47,7 +48,8 @@ public:
     bool IsRealChoice(int row) const;
     int RealChoiceCount() const;
     int FirstRealChoice() const;
-    int Locate(QStringView text) const { return LocateChoice(m_values, text); }
+    // LocateChoice over the values; typing on continues from the row found last.
+    int Locate(QStringView text) const;
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
@@ -56,4 +58,6 @@ public:
 private:
     TChoiceValues m_values;
     bool m_optional = false;
+    mutable QString m_lastText;
+    mutable int m_lastRow = -1;
 };

@@ -97,3 +97,18 @@ TEST(ChoiceListModel, RowsSeparatorAndNoAnswerRow) {
     }
     EXPECT_EQ(model.Locate(u"SA"), 0);
 }
+
+TEST(ChoiceListModel, LocateWhileTypingFindsWhatAFreshSearchFinds) {
+    const QByteArrayList list = {"beta", "Alpha", "alps", "Alpine", "BETAMAX", "b"};
+    TChoiceListModel model;
+    model.SetChoices(list, false);
+    const TChoiceValues values = valuesOf(list);
+    const char *typed[] = {"a", "al", "alp", "alpi", "alpx",  "alpxy", "alp",
+                           "b", "",   "B",   "BE",   "betam", "x",     "a"};
+    for (const char *text : typed)
+        EXPECT_EQ(model.Locate(QString::fromUtf8(text)),
+                  LocateChoice(values, QString::fromUtf8(text)))
+            << text;
+    model.SetChoices({"zeta"}, false);
+    EXPECT_EQ(model.Locate(u"z"), 0) << "new values forget the last search";
+}
