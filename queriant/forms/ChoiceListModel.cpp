@@ -3,6 +3,8 @@
 
 #include "ZvError.h"
 
+#include <QStringDecoder>
+
 #include <algorithm>
 #include <limits>
 
@@ -12,18 +14,33 @@ void TChoiceValues::Assign(const QByteArrayList &utf8Values) {
         bytes += value.size();
     if (bytes > qsizetype(std::numeric_limits<quint32>::max()))
         throw zv::ZvError(QStringLiteral("The list of choices is too long"));
-    QString text;
-    // A UTF-8 text never has fewer bytes than UTF-16 units.
-    text.reserve(bytes);
+    // A UTF-8 text never has fewer bytes than UTF-16 units; each value is decoded straight
+    // into the buffer, on its own (a broken sequence does not reach into the next value).
+    QString text(bytes, Qt::Uninitialized);
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     std::vector<quint32> ends;
     ends.reserve(utf8Values.size());
+    std::vector<char16_t> keys;
+    keys.reserve(utf8Values.size());
+    QChar *const begin = text.data();
+    QChar *out = begin;
     for (const QByteArray &value : utf8Values) {
-        text.append(QString::fromUtf8(value));
-        ends.push_back(quint32(text.size()));
+        QChar *const start = out;
+        out = decoder.appendToBuffer(out, value);
+        ends.push_back(quint32(out - begin));
+        keys.push_back(KeyOf(QStringView(start, out)));
     }
+    text.resize(out - begin);
     text.squeeze();
     m_text = std::move(text);
     m_ends = std::move(ends);
+    m_firstKeys = std::move(keys);
+}
+
+char16_t TChoiceValues::KeyOf(QStringView text) {
+    if (text.isEmpty() || text.front().isSurrogate())
+        return 0;
+    return QChar::toCaseFolded(text.front().unicode());
 }
 
 QStringView TChoiceValues::At(int i) const {
@@ -37,7 +54,11 @@ int LocateChoice(const TChoiceValues &values, QStringView text, int from) {
     if (text.isEmpty())
         return -1;
     const int n = values.Count();
+    const char16_t key = TChoiceValues::KeyOf(text);
     for (int i = std::max(from, 0); i < n; ++i) {
+        const char16_t first = values.FirstKey(i);
+        if (key && first && first != key)
+            continue;
         if (values.At(i).startsWith(text, Qt::CaseInsensitive))
             return i;
     }

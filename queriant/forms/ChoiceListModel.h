@@ -20,10 +20,15 @@ public:
     void Assign(const QByteArrayList &utf8Values);
     int Count() const { return int(m_ends.size()); }
     QStringView At(int i) const;
+    // The case-folded first character of value i, or 0 when it tells nothing (an empty value,
+    // a surrogate): a quick first test for LocateChoice.
+    char16_t FirstKey(int i) const { return m_firstKeys[size_t(i)]; }
+    static char16_t KeyOf(QStringView text);
 
 private:
     QString m_text;
     std::vector<quint32> m_ends;
+    std::vector<char16_t> m_firstKeys;
 };
 
 // First value from row `from` on that begins with text, ignoring case; -1 when none does or
