@@ -14,6 +14,9 @@
 TGuestCardQuestionForm::TGuestCardQuestionForm(QWidget *parent)
     : TEntryQuestionForm(parent, FormType::GuestCard, TJawsScreen::GuestCard) {
     setObjectName(QStringLiteral("GuestCardQuestionForm"));
+    // Every change is the answer, also the text filled in while loading.
+    m_clearErrorOnChange = true;
+    m_storeWhileLoading = true;
     LastAnswersBtn->hide();
     PrevBtn->hide();
     TitleLbl->setCaption(LoadResString(Res::SPopupTitleGuest));
@@ -55,17 +58,6 @@ void TGuestCardQuestionForm::FillAnswerControls() {
     if (question.MaxLength > 0)
         AnswerEdit->setMaxLength(question.MaxLength);
     AnswerEdit->setText(InitialText(question));
-}
-
-// Every change is the answer, also the text filled in while loading.
-void TGuestCardQuestionForm::AnswerChanged() {
-    TQuestion *question = Question();
-    if (!question)
-        return;
-    SetErrorText(QString());
-    question->SetAnswer(AnswerEdit->text());
-    if (QuestionManager())
-        QuestionManager()->NotifyActivity();
 }
 
 bool TGuestCardQuestionForm::ValidateAnswers() {

@@ -19,5 +19,4 @@ protected:
     QString DataTypeError() const override;
     void FillAnswerControls() override;
     QString InitialText(const TQuestion &question) const override;
-    void AnswerChanged() override;
 };

@@ -31,6 +31,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <malloc.h>
 
 namespace {
@@ -369,14 +370,25 @@ private:
     std::unique_ptr<zv::ZvSharedSection> m_section;
 };
 
-void BM_SqlListRefillAndFirstPaint(benchmark::State &state) {
+// Runs iteration for every round of the benchmark against a started job; a failure to start or
+// a server error ends the benchmark with its message.
+void runSqlListJob(benchmark::State &state,
+                   const std::function<void(benchmark::State &, SqlListJob &)> &iteration) {
     SqlListJob job;
     if (!job.ready()) {
         state.SkipWithError(job.error().constData());
-        Figures().report(state);
-        return;
+    } else {
+        try {
+            iteration(state, job);
+        } catch (const zv::ZvError &error) {
+            state.SkipWithError(error.message().toUtf8().constData());
+        }
     }
-    try {
+    Figures().report(state);
+}
+
+void BM_SqlListRefillAndFirstPaint(benchmark::State &state) {
+    runSqlListJob(state, [](benchmark::State &state, SqlListJob &job) {
         for (auto _ : state) {
             auto form = presentedForm(*job.manager, job.set());
             PaintWatch painted(static_cast<TListQuestionForm &>(*form).ListDG->viewport());
@@ -391,10 +403,7 @@ void BM_SqlListRefillAndFirstPaint(benchmark::State &state) {
             state.SetIterationTime(seconds(start));
             closeForm(std::move(form));
         }
-    } catch (const zv::ZvError &error) {
-        state.SkipWithError(error.message().toUtf8().constData());
-    }
-    Figures().report(state);
+    });
 }
 BENCHMARK(BM_SqlListRefillAndFirstPaint)
     ->Unit(benchmark::kMillisecond)
@@ -403,22 +412,13 @@ BENCHMARK(BM_SqlListRefillAndFirstPaint)
 
 // The refill alone: the rows over loopback into the question, without a dialog.
 void BM_SqlListRefillAlone(benchmark::State &state) {
-    SqlListJob job;
-    if (!job.ready()) {
-        state.SkipWithError(job.error().constData());
-        Figures().report(state);
-        return;
-    }
-    try {
+    runSqlListJob(state, [](benchmark::State &state, SqlListJob &job) {
         for (auto _ : state) {
             const auto start = std::chrono::steady_clock::now();
             job.manager->RefreshSqlList(job.set().First());
             state.SetIterationTime(seconds(start));
         }
-    } catch (const zv::ZvError &error) {
-        state.SkipWithError(error.message().toUtf8().constData());
-    }
-    Figures().report(state);
+    });
 }
 BENCHMARK(BM_SqlListRefillAlone)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 

@@ -32,6 +32,12 @@ struct ChoiceJob : FormJob {
             sets.push_back(&set(formType));
     }
     TQuestion &q(int i) { return *sets[size_t(i)]->First(); }
+    // The job's single-click option (a server's AutoAdvance, a document's singleclick).
+    void singleClick() {
+        TJobOptions options = manager.JobOptions();
+        options.AutoAdvance = true;
+        manager.SetJobOptions(options);
+    }
     std::vector<TQuestionSet *> sets;
 };
 
@@ -141,7 +147,7 @@ TEST(ButtonQuestionForm, FocusWithoutTheDefaultAndInTheLastSet) {
     EXPECT_EQ(job.finished, 1);
 
     ChoiceJob single({FormType::String, FormType::Button});
-    single.manager.FSingleClick = true;
+    single.singleClick();
     single.q(1).Choices = {"Yes", "No"};
     QString answered;
     single.manager.OnFinished = [&](TQuestionManager &) { answered = single.q(1).GetAnswer(); };
@@ -189,7 +195,7 @@ TEST(ComboQuestionForm, UnmatchedAnswerShowsTheFirstItemAndStaysEmpty) {
     EXPECT_TRUE(form.ValidateAnswers());
     EXPECT_EQ(job.presented.size(), 1u) << "no single-click: no move";
 
-    job.manager.FSingleClick = true;
+    job.singleClick();
     QTest::keyClick(form.AnswerCombo, Qt::Key_Down);
     EXPECT_EQ(q.GetAnswer(), QLatin1String("lp3"));
     EXPECT_EQ(job.presented.size(), 2u);
@@ -240,7 +246,7 @@ TEST(RadioQuestionForm, ColumnsWidthAndChoice) {
     form.RadioButtons[1]->click();
     EXPECT_EQ(job.q(0).GetAnswer(), QLatin1String("y"));
     EXPECT_EQ(job.presented.size(), 1u);
-    job.manager.FSingleClick = true;
+    job.singleClick();
     form.RadioButtons[0]->click();
     EXPECT_EQ(job.q(0).GetAnswer(), QLatin1String("x"));
     EXPECT_EQ(job.presented.size(), 2u);
