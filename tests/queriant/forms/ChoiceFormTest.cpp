@@ -458,6 +458,30 @@ TEST(ListQuestionForm, RowsAreDrawnAndReadByScreenReaders) {
               QLatin1String("Alpha"));
 }
 
+TEST(ListQuestionForm, RightToLeftRowsAreRightAligned) {
+    struct RightToLeft {
+        RightToLeft() { SetRightToLeftLayout(true); }
+        ~RightToLeft() { SetRightToLeftLayout(false); }
+    } rtl;
+    ChoiceJob job({FormType::List});
+    job.q(0).Mandatory = true;
+    job.q(0).Choices = {"WWWW"};
+    job.start();
+    QCoreApplication::processEvents();
+    auto &form = job.as<TListQuestionForm>();
+    EXPECT_TRUE(form.ListDG->RightToLeftText());
+    const QImage image = form.ListDG->viewport()->grab().toImage();
+    int leftmostInk = image.width();
+    for (int x = 0; x < image.width(); ++x) {
+        if (image.pixelColor(x, 9).lightness() < 100) {
+            leftmostInk = x;
+            break;
+        }
+    }
+    EXPECT_GT(leftmostInk, image.width() / 2) << "the value is drawn at the right";
+    EXPECT_LT(leftmostInk, image.width() - 4);
+}
+
 TEST(ListQuestionForm, ScreenReaderFile) {
     ChoiceJob job({FormType::List});
     JawsUser jaws(job.box);
