@@ -80,7 +80,7 @@ void TEntryQuestionForm::AnswerChanged() {
         SetErrorText(QString());
     if (!Loading())
         m_edited = true;
-    if (!Loading() || question->IsAnswerEmpty())
+    if (!Loading() || m_storeWhileLoading || question->IsAnswerEmpty())
         question->SetAnswer(AnswerEdit->text());
     if (QuestionManager())
         QuestionManager()->NotifyActivity();

@@ -35,7 +35,7 @@ protected:
     void ShowConfirmEdit(const TQuestion &question);
 
     // Change of the answer edit: the text becomes the answer, except that loading never
-    // overwrites a stored answer (a secure one shows masked).
+    // overwrites a stored answer (a secure one shows masked) unless m_storeWhileLoading.
     virtual void AnswerChanged();
     // Enter in the answer edit or the confirm edit; true when consumed.
     bool HandleEnter(QKeyEvent *event, QWidget *edit);
@@ -61,6 +61,8 @@ protected:
     bool ValidateStoredAnswer();
 
     bool m_clearErrorOnChange = false;
+    // Phone and guest card: the text filled in while loading is stored as the answer too.
+    bool m_storeWhileLoading = false;
     bool m_confirmChangeIsActivity = true;
     // Float: the user changed the answer edit outside loading.
     bool m_edited = false;

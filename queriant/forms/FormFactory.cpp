@@ -1,11 +1,17 @@
 // SPDX-License-Identifier: MIT
 #include "FormFactory.h"
 
+#include "ButtonQuestionFrm.h"
+#include "ComboQuestionFrm.h"
 #include "FloatQuestionFrm.h"
+#include "GuestCardQuestionFrm.h"
 #include "IntegerQuestionFrm.h"
+#include "ListQuestionFrm.h"
 #include "LogonQuestionFrm.h"
 #include "MoneyQuestionFrm.h"
 #include "PhoneQuestionFrm.h"
+#include "RadioQuestionFrm.h"
+#include "SQLListQuestionFrm.h"
 #include "StringQuestionFrm.h"
 
 #include <functional>
@@ -27,6 +33,12 @@ const std::map<QString, TFormCreator> &creators() {
         {QLatin1String(FormType::Money), creator<TMoneyQuestionForm>()},
         {QLatin1String(FormType::PhoneNumber), creator<TPhoneQuestionForm>()},
         {QLatin1String(FormType::Logon), creator<TLogonQuestionForm>()},
+        {QLatin1String(FormType::Button), creator<TButtonQuestionForm>()},
+        {QLatin1String(FormType::Combo), creator<TComboQuestionForm>()},
+        {QLatin1String(FormType::Radio), creator<TRadioQuestionForm>()},
+        {QLatin1String(FormType::List), creator<TListQuestionForm>()},
+        {QLatin1String(FormType::SqlList), creator<TSQLListQuestionForm>()},
+        {QLatin1String(FormType::GuestCard), creator<TGuestCardQuestionForm>()},
     };
     return table;
 }

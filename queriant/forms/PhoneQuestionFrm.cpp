@@ -13,6 +13,7 @@ TPhoneQuestionForm::TPhoneQuestionForm(QWidget *parent)
     setObjectName(QStringLiteral("PhoneQuestionForm"));
     m_clearErrorOnChange = true;
     m_confirmChangeIsActivity = false;
+    m_storeWhileLoading = true;
     Layout().Place(AnswerEdit, QRect(70, 152, 193, 21));
     Layout().Place(AnswerEditB, QRect(70, 176, 193, 21));
     AnswerEditB->KeyFilter = [this](QKeyEvent *e) {
@@ -39,16 +40,6 @@ void TPhoneQuestionForm::FillAnswerControls() {
     if (question.MaxLength > 0)
         AnswerEdit->setMaxLength(question.MaxLength);
     TEntryQuestionForm::FillAnswerControls();
-}
-
-void TPhoneQuestionForm::AnswerChanged() {
-    TQuestion *question = Question();
-    if (!question)
-        return;
-    SetErrorText(QString());
-    question->SetAnswer(AnswerEdit->text());
-    if (QuestionManager())
-        QuestionManager()->NotifyActivity();
 }
 
 bool TPhoneQuestionForm::ValidateAnswers() {

@@ -15,5 +15,4 @@ protected:
     QString DataTypeError() const override;
     QString InitialText(const TQuestion &question) const override;
     void FillAnswerControls() override;
-    void AnswerChanged() override;
 };

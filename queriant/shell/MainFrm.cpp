@@ -278,7 +278,12 @@ void TMainForm::HandlePresentQuestionSet(TQuestionManager &manager, TQuestionSet
 }
 
 void TMainForm::focusFirstEdit() {
-    if (QLineEdit *edit = firstFocusableEdit(this))
+    // A dialog without an edit (buttons, drop-down, radio group) names its own control.
+    QWidget *control = m_dialog ? m_dialog->FocusToControl() : nullptr;
+    if (control && control->isEnabled() && control->isVisibleTo(m_dialog.get()) &&
+        !firstFocusableEdit(m_dialog.get()))
+        control->setFocus(Qt::OtherFocusReason);
+    else if (QLineEdit *edit = firstFocusableEdit(this))
         edit->setFocus(Qt::OtherFocusReason);
     else
         setFocus(Qt::OtherFocusReason);

@@ -245,6 +245,62 @@ TEST_F(PopupJobE2E, ServerLostDuringTheJobShowsTheConnectionError) {
     EXPECT_TRUE(job.report.value(QStringLiteral("answerRecord")).isNull());
 }
 
+// ---- The SQL list ---------------------------------------------------------------------------
+
+namespace {
+
+// Copies, then a list of printers the server's query returns for the user and the copies.
+QByteArray sqlListScenario() {
+    QJsonObject printer = descriptor("Printer", "sqllist");
+    printer["default"] = "Printers";
+    printer["list"] = QJsonArray{"Q1", "P2", "staticusername", "Copies"};
+    const QJsonObject queue{{"transaction", 8},
+                            {"group", "Lists"},
+                            {"descriptors", QJsonArray{descriptor("Copies", "integer"), printer}}};
+    const QJsonObject printers{
+        {"rows", QJsonArray{"Printer 1", "Printer 2", "Printer 3", "Plotter"}}};
+    return QJsonDocument(QJsonObject{{"version", 1005},
+                                     {"queues", QJsonObject{{"Lists", queue}}},
+                                     {"sql", QJsonObject{{"Printers", printers}}}})
+        .toJson();
+}
+
+} // namespace
+
+TEST_F(PopupJobE2E, SqlListFilledByTheServerAndAnsweredByTyping) {
+    startServer({}, sqlListScenario());
+    e2e::VirtualDisplay display;
+    QProcess process;
+    startJob(process, QStringLiteral("Lists"), display.name());
+    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(display.typeLine(QStringLiteral("2")));
+    ASSERT_TRUE(display.focusClientWindow());
+    // "P" completes to the first printer; typing on replaces the completion.
+    ASSERT_TRUE(display.typeLine(QStringLiteral("printer 3")));
+    const Job job = finish(process);
+    ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
+    EXPECT_EQ(job.answers(), QStringList({"Copies", "2", "Printer", "Printer 3"}))
+        << qPrintable(QJsonDocument(job.report).toJson());
+    EXPECT_TRUE(sandbox.readFile(QStringLiteral("server.log"))
+                    .contains("received GETSQLLIST [Printers|Q1|P2|alice\r2]"));
+}
+
+TEST_F(PopupJobE2E, ServerLostDuringTheSqlListShowsTheConnectionError) {
+    startServer({QStringLiteral("--fault"), QStringLiteral("close-mid-body"),
+                 QStringLiteral("--fault-verb"), QStringLiteral("GETSQLLIST")},
+                sqlListScenario());
+    e2e::VirtualDisplay display;
+    QProcess process;
+    startJob(process, QStringLiteral("Lists"), display.name());
+    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(display.typeLine(QStringLiteral("2")));
+    const Job job = closeErrorScreen(display, process);
+    EXPECT_EQ(job.exitCode, 0);
+    EXPECT_TRUE(job.err.contains(QStringLiteral("TMainform.HandleException")))
+        << qPrintable(job.err);
+    EXPECT_TRUE(job.report.value(QStringLiteral("answerRecord")).isNull());
+}
+
 // ---- Remembered answers and multipart jobs ---------------------------------------------------
 
 namespace {

@@ -120,6 +120,65 @@ TEST_F(QueriantE2E, UnknownFormTypeShowsTheErrorScreenUntilOk) {
     EXPECT_TRUE(run.out.contains("answer document: none")) << "the job never finished";
 }
 
+// One choice set of a request document: a mandatory question with the items given.
+QString choiceSet(const char *formType, const QString &prompt, const QString &items) {
+    return QStringLiteral("<questionset><formtype>%1</formtype><title>Job</title><question>"
+                          "<id>%1</id><prompt>%2</prompt><mandatory>True</mandatory>"
+                          "<answerlist>%3</answerlist></question></questionset>")
+        .arg(QLatin1String(formType), prompt, items);
+}
+
+QString items(const QStringList &texts) {
+    QString out;
+    for (const QString &text : texts)
+        out += QStringLiteral("<answeritem>%1</answeritem>").arg(text);
+    return out;
+}
+
+TEST_F(QueriantE2E, ChoiceDialogsAnsweredWithTheKeyboard) {
+    e2e::VirtualDisplay display;
+    QProcess job;
+    startRequestJob(
+        job,
+        request(choiceSet("buttonform", QStringLiteral("Both sides?"),
+                          QStringLiteral("<answeritem value=\"6\"/><answeritem value=\"7\"/>")) +
+                choiceSet("comboform", QStringLiteral("Colour?"),
+                          items({QStringLiteral("Red"), QStringLiteral("Green"),
+                                 QStringLiteral("Blue")})) +
+                choiceSet("radioform", QStringLiteral("Priority?"),
+                          items({QStringLiteral("Low"), QStringLiteral("Medium"),
+                                 QStringLiteral("High")})) +
+                choiceSet("listform", QStringLiteral("Project?"),
+                          items({QStringLiteral("Alpha"), QStringLiteral("Beta"),
+                                 QStringLiteral("Gamma")}))),
+        display.name());
+    const auto keys = [&](const QStringList &names) {
+        return display
+            .xdotool(QStringList{QStringLiteral("key"), QStringLiteral("--delay"),
+                                 QStringLiteral("100")} +
+                     names)
+            .has_value();
+    };
+    // Buttons: the first has the focus; the second is "No"; its click moves on.
+    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(keys({QStringLiteral("Tab"), QStringLiteral("Return")}));
+    // Drop-down: the next item, then Enter.
+    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(keys({QStringLiteral("Down"), QStringLiteral("Return")}));
+    // Radio group: the next item, then Enter.
+    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(keys({QStringLiteral("Down"), QStringLiteral("space"), QStringLiteral("Return")}));
+    // List: type-ahead completes the value; Enter prints.
+    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(display.typeLine(QStringLiteral("be")));
+    const JobRun run = finish(job);
+    EXPECT_EQ(run.exitCode, 1) << qPrintable(run.err);
+    for (const char *answer : {"<answer>7</answer>", "<answer>Green</answer>",
+                               "<answer>Medium</answer>", "<answer>Beta</answer>"})
+        EXPECT_TRUE(run.out.contains(QLatin1String(answer))) << answer << qPrintable(run.out);
+    EXPECT_TRUE(run.out.contains("<response>userresponse</response>")) << qPrintable(run.out);
+}
+
 // The automation server as a caller sees it: started by the bus from its activation file.
 class AutomationE2E : public QueriantE2E {
 protected:

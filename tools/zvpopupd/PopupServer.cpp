@@ -108,7 +108,13 @@ struct PopupServer::Connection {
     EVP_CIPHER_CTX *decrypt = nullptr;
     QString queue;
     int nextDescriptor = 0;
-    std::map<int, QStringList> sqlRows;
+    // Result sets of GETSQLLIST: the rows, how far GETSQLDATA got, rows per chunk.
+    struct SqlResult {
+        QStringList rows;
+        qsizetype next = 0;
+        int chunkRows = 2;
+    };
+    std::map<int, SqlResult> sqlResults;
     // Bytes received and not yet taken. The client never sends ahead, so one receive usually
     // brings a whole request, header and body.
     QByteArray inbox;
@@ -352,18 +358,19 @@ QStringList PopupServer::answer(Connection &c, const QString &verb, const QStrin
     if (verb == QLatin1String("GETNEXTDESCRIPTOR"))
         return m_scenario.descriptor(c.queue, c.nextDescriptor++);
     if (verb == QLatin1String("GETSQLLIST")) {
-        QStringList rows;
-        QStringList values = m_scenario.sqlList(request, rows);
+        Connection::SqlResult result;
+        QStringList values = m_scenario.sqlList(request, result.rows, result.chunkRows);
         const int transaction = m_nextSqlTransaction++;
-        c.sqlRows[transaction] = rows;
+        c.sqlResults[transaction] = std::move(result);
         values << QString::number(transaction);
         return values;
     }
     if (verb == QLatin1String("GETSQLDATA")) {
-        // Two rows per chunk, so that the client has to ask more than once.
-        QStringList &rows = c.sqlRows[request.value(0).toInt()];
-        const QStringList chunk = rows.mid(0, 2);
-        rows = rows.mid(2);
+        // Two rows per chunk unless the scenario says otherwise, so that the client has to ask
+        // more than once.
+        Connection::SqlResult &result = c.sqlResults[request.value(0).toInt()];
+        const QStringList chunk = result.rows.mid(result.next, result.chunkRows);
+        result.next += chunk.size();
         return {chunk.isEmpty() ? QString() : chunk.join(QStringLiteral("\r\n")) + "\r\n"};
     }
     if (verb == QLatin1String("VERIFYLASTANSWERS"))

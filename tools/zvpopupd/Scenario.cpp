@@ -6,6 +6,8 @@
 #include <QJsonDocument>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 namespace {
 
 QString text(const QJsonValue &v) {
@@ -138,12 +140,14 @@ void Scenario::renderDescriptors() {
 }
 
 // Request: statement name, first line, second line, parameter values.
-QStringList Scenario::sqlList(const QStringList &request, QStringList &rows) const {
+QStringList Scenario::sqlList(const QStringList &request, QStringList &rows,
+                              int &chunkRows) const {
     const QJsonObject statement =
         findCaseless(root.value(QStringLiteral("sql")).toObject(), arg(request, 0));
     if (statement.isEmpty())
         return {QStringLiteral("dberror: unknown statement"), QString(), QString()};
     rows = strings(statement.value(QStringLiteral("rows")));
+    chunkRows = std::max(1, statement.value(QStringLiteral("chunkRows")).toInt(2));
     const QString parameters = arg(request, 3);
     if (statement.value(QStringLiteral("echoParameters")).toBool() && !parameters.isEmpty())
         rows << parameters.split(QLatin1Char('\r'));

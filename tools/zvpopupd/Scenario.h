@@ -18,7 +18,8 @@ struct Scenario {
     // Value fields (after the command word) of each verb's answer.
     QStringList initNewJob(const QStringList &request, QString &queueKey) const;
     QStringList descriptor(const QString &queueKey, int index) const;
-    QStringList sqlList(const QStringList &request, QStringList &rows) const;
+    // chunkRows: rows per GETSQLDATA answer ("chunkRows" of the statement, 2 by default).
+    QStringList sqlList(const QStringList &request, QStringList &rows, int &chunkRows) const;
     QStringList verifyLastAnswers(const QStringList &request) const;
     QStringList listRecentUserCodes(const QStringList &request) const;
     QStringList findUserCodes(const QStringList &request) const;

@@ -361,23 +361,6 @@ TEST(LogonQuestionForm, RowsFocusAndValidation) {
     EXPECT_EQ(job.presented.back(), &after) << "Enter in the last row moves on";
 }
 
-// A user with screen-reader settings.
-struct JawsUser {
-    JawsUser(const zvtest::Sandbox &box)
-        : appData("AppData", box.path(QStringLiteral("appdata")).toLocal8Bit()),
-          folder(box.path(QStringLiteral("appdata/Freedom Scientific/JAWS/2025/Settings/enu"))) {
-        zv::ZvRegKey::create(zv::RegRoot::LocalMachine,
-                             QStringLiteral("Software\\Freedom Scientific\\JAWS\\2025"));
-        QDir().mkpath(folder);
-    }
-    QByteArray read(const char *file) const {
-        QFile f(folder + QLatin1Char('/') + QLatin1String(file));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-    }
-    zvtest::ScopedEnv appData;
-    QString folder;
-};
-
 TEST(EntryForms, ScreenReaderFileFollowsFocusAndErrors) {
     FormJob job;
     JawsUser jaws(job.box);

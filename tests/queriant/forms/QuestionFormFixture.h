@@ -7,8 +7,11 @@
 #include "FormFactory.h"
 #include "QuestionManager.h"
 #include "TestSupport.h"
+#include "ZvRegistry.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QPointer>
 #include <QTest>
 
@@ -82,4 +85,21 @@ struct FormJob {
     std::vector<TQuestionSet *> presented;
     int finished = 0;
     int cancelled = 0;
+};
+
+// A user with screen-reader settings.
+struct JawsUser {
+    JawsUser(const zvtest::Sandbox &box)
+        : appData("AppData", box.path(QStringLiteral("appdata")).toLocal8Bit()),
+          folder(box.path(QStringLiteral("appdata/Freedom Scientific/JAWS/2025/Settings/enu"))) {
+        zv::ZvRegKey::create(zv::RegRoot::LocalMachine,
+                             QStringLiteral("Software\\Freedom Scientific\\JAWS\\2025"));
+        QDir().mkpath(folder);
+    }
+    QByteArray read(const char *file) const {
+        QFile f(folder + QLatin1Char('/') + QLatin1String(file));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    zvtest::ScopedEnv appData;
+    QString folder;
 };
