@@ -223,6 +223,20 @@ TEST_F(AutomationE2E, ErrorsAndQueuedCallsAndTheEndOfTheServer) {
         pid = serverPid(caller);
         ASSERT_GT(pid, 0) << "activated from the file -RegServer wrote";
 
+        // A question set inside another question's answer: refused, and the server lives on.
+        const QString padding = QStringLiteral("<a/>").repeated(550);
+        const QDBusMessage nested = caller.call(
+            presentData(QStringLiteral("<questionsets><questionset><question><answer>") + padding +
+                        QStringLiteral("<questionsets><questionset><question/></questionset>"
+                                       "</questionsets>") +
+                        padding +
+                        QStringLiteral("</answer></question></questionset></questionsets>")),
+            QDBus::Block, CallTimeout);
+        ASSERT_EQ(nested.type(), QDBusMessage::ErrorMessage);
+        EXPECT_TRUE(nested.errorMessage().contains(QStringLiteral("lies inside a question")))
+            << qPrintable(nested.errorMessage());
+        EXPECT_EQ(serverPid(caller), pid);
+
         // Two calls at once: the second waits until the first job has ended.
         QElapsedTimer clock;
         clock.start();
