@@ -18,6 +18,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -25,6 +26,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 #include <QTimer>
 #include <QToolButton>
@@ -587,3 +589,30 @@ TEST_F(ShortcutDialogTest, OpenedWithANewShortcutFromTheOpener) {
 }
 
 } // namespace
+
+// Renders the dialog to <build>/screenshots/shortcutmng.png. Under a real X server
+// (ZV_TEST_PLATFORM=xcb DISPLAY=...) the picture is what the server shows.
+TEST_F(ShortcutDialogTest, Picture) {
+    writeShortcutLines("\"Office\"=\"\\\"0000\\\",\\\"D100\\\",\\\"Sales\\\",\\\"P110\\\","
+                       "\\\"Fair\\\"\"\r\n"
+                       "\"Compiler work\"=\"\\\"0001\\\",\\\"D200\\\",\\\"Engineering\\\","
+                       "\\\"P210\\\",\\\"Compiler\\\"\"\r\n"
+                       "\"Lab Zürich\"=\"\\\"0002\\\",\\\"D300\\\",\\\"R&D\\\",\\\"P310\\\","
+                       "\\\"Labs\\\"\"\r\n");
+    startJob();
+    open();
+    clickRow(1);
+    QImage image;
+    if (QGuiApplication::platformName() == QLatin1String("xcb")) {
+        form->activateWindow();
+        QTest::qWait(300);
+        image = form->screen()->grabWindow(0).toImage().copy(form->frameGeometry());
+    } else {
+        image = form->grab().toImage();
+    }
+    const QString dir = QStringLiteral(ZV_BIN_DIR "/../screenshots");
+    QDir().mkpath(dir);
+    ASSERT_TRUE(image.save(dir + QStringLiteral("/shortcutmng.png")));
+    EXPECT_EQ(image.size(), QSize(410, 291));
+    EXPECT_EQ(image.pixelColor(200, 272), QColor(0xF6, 0xFB, 0xFF)) << "dialog background";
+}
