@@ -350,18 +350,16 @@ void TShortcutMngForm::DeleteBtnClick() {
 }
 
 void TShortcutMngForm::MoveUpBtnClick() {
-    if (TShortCutDef *shortcut = selectedShortcut()) {
-        const int row = store().MoveUp(shortcut);
-        fillList();
-        selectRow(row);
-        loadShortcut(shortcut);
-    }
-    updateMoveButtons();
+    moveSelected(&TShortCutManager::MoveUp);
 }
 
 void TShortcutMngForm::MoveDownBtnClick() {
+    moveSelected(&TShortCutManager::MoveDown);
+}
+
+void TShortcutMngForm::moveSelected(int (TShortCutManager::*move)(TShortCutDef *)) {
     if (TShortCutDef *shortcut = selectedShortcut()) {
-        const int row = store().MoveDown(shortcut);
+        const int row = (store().*move)(shortcut);
         fillList();
         selectRow(row);
         loadShortcut(shortcut);

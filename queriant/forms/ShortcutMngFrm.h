@@ -106,6 +106,7 @@ private:
     int selectedRow() const;
     TShortCutDef *selectedShortcut() const;
     void updateMoveButtons();
+    void moveSelected(int (TShortCutManager::*move)(TShortCutDef *));
     void focusName();
     void setDetail(const QString &text);
     void nameEdited(const QString &text);
