@@ -340,6 +340,25 @@ bool ZvRegKey::remove(RegRoot root, const QString &path) {
     return removed;
 }
 
+ZvRegKey ZvRegKey::rewrite(RegRoot root, const QString &path,
+                           const QList<std::pair<QString, RegValue>> &values) {
+    const QStringList parts = hivePath(root, path);
+    if (parts.isEmpty())
+        throw ZvRegistryError(QStringLiteral("The root key of a hive cannot be rewritten"));
+    for (const QString &p : parts)
+        checkName(p, "key");
+    for (const auto &nv : values)
+        checkName(nv.first, "value");
+    modifyHive(root, [&](RegHiveKey &hive) {
+        RegHiveKey &key = hive.ensure(parts);
+        key = RegHiveKey(key.name);
+        for (const auto &[name, value] : values)
+            key.setValue(name, value);
+        return true;
+    });
+    return ZvRegKey(root, joinPath(QString(), path));
+}
+
 std::optional<ZvRegKey> ZvRegKey::openSubKey(const QString &relative) const {
     return open(m_root, joinPath(m_path, relative));
 }

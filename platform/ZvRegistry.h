@@ -5,10 +5,12 @@
 #include "ZvError.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 #include <QStringList>
 
 #include <optional>
+#include <utility>
 
 namespace zv {
 
@@ -52,6 +54,10 @@ public:
     static ZvRegKey create(RegRoot root, const QString &path);
     // Deletes the key with all its subkeys; false when it did not exist.
     static bool remove(RegRoot root, const QString &path);
+    // Replaces the key and all its subkeys by a key holding exactly these values, in one
+    // locked write: readers and a failure see the old key or the new one, never a part.
+    static ZvRegKey rewrite(RegRoot root, const QString &path,
+                            const QList<std::pair<QString, RegValue>> &values);
 
     RegRoot root() const { return m_root; }
     QString path() const { return m_path; }
@@ -72,9 +78,15 @@ public:
     std::optional<QByteArray> readBinary(const QString &name) const;
 
     void setValue(const QString &name, const RegValue &value) const;
-    void writeString(const QString &name, const QString &v) const { setValue(name, RegValue::string(v)); }
-    void writeDWord(const QString &name, quint32 v) const { setValue(name, RegValue::fromDWord(v)); }
-    void writeBinary(const QString &name, const QByteArray &v) const { setValue(name, RegValue::fromBinary(v)); }
+    void writeString(const QString &name, const QString &v) const {
+        setValue(name, RegValue::string(v));
+    }
+    void writeDWord(const QString &name, quint32 v) const {
+        setValue(name, RegValue::fromDWord(v));
+    }
+    void writeBinary(const QString &name, const QByteArray &v) const {
+        setValue(name, RegValue::fromBinary(v));
+    }
     // False when the value did not exist.
     bool deleteValue(const QString &name) const;
 

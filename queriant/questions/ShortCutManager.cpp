@@ -131,26 +131,28 @@ void TShortCutManager::Load() {
     }
 }
 
+// The key is replaced in one write, so a failure leaves the saved shortcuts as they were.
 void TShortCutManager::Save() {
-    const QString keyName = QString::fromLatin1(ShortcutsKeyName);
-    std::optional<zv::ZvRegKey> key;
+    QList<std::pair<QString, zv::RegValue>> values;
+    for (int i = 0; i < Count(); ++i) {
+        TShortCutDef &shortcut = *m_items[size_t(i)];
+        shortcut.SetID(fourDigits(i));
+        values.append({QString::fromUtf8(shortcut.Name()),
+                       zv::RegValue::string(QString::fromUtf8(shortcut.Serialise()))});
+    }
     try {
-        zv::ZvRegKey::remove(zv::RegRoot::CurrentUser, keyName);
-        key = zv::ZvRegKey::create(zv::RegRoot::CurrentUser, keyName);
-    } catch (const zv::ZvError &) {
+        zv::ZvRegKey::rewrite(zv::RegRoot::CurrentUser, QString::fromLatin1(ShortcutsKeyName),
+                              values);
+    } catch (const zv::ZvError &e) {
+        LogError("shortcutmanager.save failed: %s", e.message());
         throw zv::ZvError(QStringLiteral(
             "Failed to open read/write registry HKEY_CURRENT_USER\\SOFTWARE\\Zorvant\\Popup "
             "Client\\shortcuts"));
     }
     LogInfo("shortcutmanager.save Key opened");
     LogInfo("shortcutmanager shortcutcount %D", Count());
-    for (int i = 0; i < Count(); ++i) {
-        TShortCutDef &shortcut = *m_items[size_t(i)];
-        shortcut.SetID(fourDigits(i));
-        key->writeString(QString::fromUtf8(shortcut.Name()),
-                         QString::fromUtf8(shortcut.Serialise()));
-        shortcut.SetModified(false);
-    }
+    for (const auto &shortcut : m_items)
+        shortcut->SetModified(false);
 }
 
 TShortCutDef *TShortCutManager::AddNew() {

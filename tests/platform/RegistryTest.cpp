@@ -329,3 +329,31 @@ TEST(Registry, ConcurrentWritersFromSeveralProcessesLoseNothing) {
 }
 
 } // namespace
+
+TEST(Registry, RewriteReplacesAKeyInOneWrite) {
+    zvtest::Sandbox box;
+    const QString shortcuts = kClient + QStringLiteral("\\shortcuts");
+    const ZvRegKey old = ZvRegKey::create(RegRoot::CurrentUser, shortcuts);
+    old.writeString(QStringLiteral("Gone"), QStringLiteral("x"));
+    old.createSubKey(QStringLiteral("Sub")).writeDWord(QStringLiteral("D"), 1);
+    ZvRegKey::create(RegRoot::CurrentUser, kClient).writeString(QStringLiteral("Keep"), "k");
+
+    const ZvRegKey key = ZvRegKey::rewrite(RegRoot::CurrentUser, shortcuts,
+                                           {{QStringLiteral("B"), RegValue::string("2")},
+                                            {QStringLiteral("a"), RegValue::string("1")},
+                                            {QStringLiteral("A"), RegValue::string("3")}});
+    // Exactly the new values in order, a later one of the same name winning; siblings stay.
+    EXPECT_EQ(key.valueNames(), QStringList({QStringLiteral("B"), QStringLiteral("a")}));
+    EXPECT_EQ(key.readString(QStringLiteral("a")), QStringLiteral("3"));
+    EXPECT_TRUE(key.subKeyNames().isEmpty());
+    EXPECT_EQ(ZvRegKey::open(RegRoot::CurrentUser, kClient)->readString(QStringLiteral("Keep")),
+              QStringLiteral("k"));
+
+    // A name the hive cannot hold fails before anything is written.
+    const QByteArray before = box.readFile(QStringLiteral("user.reg"));
+    EXPECT_THROW(ZvRegKey::rewrite(RegRoot::CurrentUser, shortcuts,
+                                   {{QStringLiteral("ok"), RegValue::string("1")},
+                                    {QStringLiteral("two\nlines"), RegValue::string("2")}}),
+                 zv::ZvRegistryError);
+    EXPECT_EQ(box.readFile(QStringLiteral("user.reg")), before);
+}
