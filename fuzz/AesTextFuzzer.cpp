@@ -21,14 +21,14 @@ std::vector<unsigned char> ReferenceDecrypt(const QByteArray &cipher) {
     unsigned char chain[16] = {};
     const std::size_t whole = std::size_t(cipher.size()) / 16 * 16;
     for (std::size_t k = 0; k < whole; k += 16) {
-        fuzz::AesDecryptBlock(TAesUse::Key, in + k, plain.data() + k);
+        fuzz::AesBlock(false, TAesUse::Key, in + k, plain.data() + k);
         for (int i = 0; i < 16; ++i)
             plain[k + i] ^= chain[i];
         std::copy(in + k, in + k + 16, chain);
     }
     if (whole < plain.size()) {
         unsigned char stream[16];
-        fuzz::AesEncryptBlock(TAesUse::Key, chain, stream);
+        fuzz::AesBlock(true, TAesUse::Key, chain, stream);
         for (std::size_t k = whole; k < plain.size(); ++k)
             plain[k] = in[k] ^ stream[k - whole];
     }

@@ -28,24 +28,14 @@ inline QByteArray BnToBytes(const BIGNUM *n) {
     return bytes;
 }
 
-// One AES-128 block encryption (ECB), the building block of the reference CBC.
-inline void AesEncryptBlock(const unsigned char key[16], const unsigned char in[16],
-                            unsigned char out[16]) {
+// One AES-128 block through the cipher (ECB), the building block of the reference CBC.
+inline void AesBlock(bool encrypt, const unsigned char key[16], const unsigned char in[16],
+                     unsigned char out[16]) {
     EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
     int n = 0;
-    EVP_EncryptInit_ex(ctx, EVP_aes_128_ecb(), nullptr, key, nullptr);
+    EVP_CipherInit_ex(ctx, EVP_aes_128_ecb(), nullptr, key, nullptr, encrypt ? 1 : 0);
     EVP_CIPHER_CTX_set_padding(ctx, 0);
-    EVP_EncryptUpdate(ctx, out, &n, in, 16);
-    EVP_CIPHER_CTX_free(ctx);
-}
-
-inline void AesDecryptBlock(const unsigned char key[16], const unsigned char in[16],
-                            unsigned char out[16]) {
-    EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
-    int n = 0;
-    EVP_DecryptInit_ex(ctx, EVP_aes_128_ecb(), nullptr, key, nullptr);
-    EVP_CIPHER_CTX_set_padding(ctx, 0);
-    EVP_DecryptUpdate(ctx, out, &n, in, 16);
+    EVP_CipherUpdate(ctx, out, &n, in, 16);
     EVP_CIPHER_CTX_free(ctx);
 }
 

@@ -25,23 +25,11 @@ using namespace servicetest;
 
 namespace {
 
-const QString kService = QStringLiteral("com.zorvant.ComOrvantis");
-const QString kController = QStringLiteral("/OrvantisController");
-const QString kControllerIface = QStringLiteral("com.zorvant.IOrvantisController");
-const QString kTaskIface = QStringLiteral("com.zorvant.IOrvantisTask");
 const QString kErrorPrefix = QStringLiteral("com.zorvant.ComOrvantis.Error.");
 
 QDBusMessage callController(const QDBusConnection &bus, const QString &member,
                             const QVariantList &args = {}) {
-    QDBusMessage m =
-        QDBusMessage::createMethodCall(kService, kController, kControllerIface, member);
-    m.setArguments(args);
-    return QDBusConnection(bus).call(m, QDBus::Block, 30000);
-}
-
-bool nameOwned(const QDBusConnection &bus) {
-    const QDBusReply<bool> owned = bus.interface()->isServiceRegistered(kService);
-    return owned.isValid() && owned.value();
+    return call(bus, kController, kControllerIface, member, args);
 }
 
 // An answer, or a refusal carrying the host's own error; anything else (no reply, a lost
@@ -77,10 +65,7 @@ TEST(ComOrvantisUnderLoad, EveryClientCallIsAnsweredWhileTheTasksStopAndStart) {
     QProcessEnvironment env = s.environment();
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
     QProcess server;
-    server.setProcessEnvironment(env);
-    server.setProcessChannelMode(QProcess::ForwardedChannels);
-    server.start(s.program, {});
-    ASSERT_TRUE(server.waitForStarted());
+    ASSERT_TRUE(s.start(server, env));
     QDBusConnection control = bus.connect(QStringLiteral("control"));
     ASSERT_TRUE(waitUntil([&] { return nameOwned(control); }, 20000));
 
@@ -264,10 +249,7 @@ TEST_P(ComOrvantisAccess, TaskControlIsRefusedToAnotherUserAndTheOpenMembersAnsw
     env.insert(QStringLiteral("DBUS_SYSTEM_BUS_ADDRESS"), bus.address());
     env.insert(QStringLiteral("NOTIFY_SOCKET"), notify.path());
     QProcess service;
-    service.setProcessEnvironment(env);
-    service.setProcessChannelMode(QProcess::ForwardedChannels);
-    service.start(s.program, {});
-    ASSERT_TRUE(service.waitForStarted());
+    ASSERT_TRUE(s.start(service, env));
     ASSERT_TRUE(notify.waitFor(QStringLiteral("READY=1"), 20000));
 
     const QString controlIface = kControllerIface + QLatin1Char('.');
