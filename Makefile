@@ -7,7 +7,7 @@ WERROR := $(if $(CI),ON,OFF)
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 
-.PHONY: all deps configure build test run asan clean
+.PHONY: all deps configure build test run asan fuzz clean
 
 all: build
 
@@ -26,8 +26,16 @@ test: build
 asan:
 	@$(MAKE) test PRESET=asan
 
+# Seconds each fuzz target runs (at most ten million inputs each): make fuzz FUZZ_TIME=60
+FUZZ_TIME ?= 300
+fuzz:
+	@./scripts/install-deps --fuzz
+	@cmake --preset fuzz -DZV_WERROR=$(WERROR) >/dev/null
+	@cmake --build build-fuzz -j 2
+	@./fuzz/run build-fuzz $(FUZZ_TIME) $(FUZZ_TARGETS)
+
 run: build
 	@./scripts/demo $(BUILD_DIR)
 
 clean:
-	rm -rf build build-asan
+	rm -rf build build-asan build-fuzz

@@ -31,18 +31,28 @@ TPopupGUI::TPopupGUI(IAutomationHost &host, const QDBusConnection &connection, Q
     m_watcher.setConnection(m_connection);
     m_watcher.setWatchMode(QDBusServiceWatcher::WatchForUnregistration);
     connect(&m_watcher, &QDBusServiceWatcher::serviceUnregistered, this, &TPopupGUI::callerLeft);
+    m_idleExit.setSingleShot(true);
+    m_idleExit.setInterval(IdleExitMs);
+    connect(&m_idleExit, &QTimer::timeout, this, [this] {
+        LogInfo("TPopupGUI: no call within %d seconds", IdleExitMs / 1000);
+        checkCallers();
+    });
 }
 
 TPopupGUI::~TPopupGUI() = default;
 
 bool TPopupGUI::RegisterObject() {
-    return m_connection.registerObject(QString::fromLatin1(AutomationObjectPath), this);
+    if (!m_connection.registerObject(QString::fromLatin1(AutomationObjectPath), this))
+        return false;
+    m_idleExit.start();
+    return true;
 }
 
 QString TPopupGUI::PresentData(const QString &Request) {
     if (!calledFromDBus())
         return QString();
     setDelayedReply(true);
+    m_idleExit.stop();
     const QDBusMessage call = message();
     const QString caller = call.service();
     QDBusConnection connection = this->connection();

@@ -2,7 +2,9 @@
 // The automation object PopupGUI on the session bus. Each PresentData call is one job: the
 // call is answered with a delayed reply once the job has ended, calls arriving meanwhile wait
 // their turn, and a failure is returned as a D-Bus error carrying the failure's text. The
-// process is meant to end once every caller has left the bus (AllCallersLeft).
+// process is meant to end once every caller has left the bus (AllCallersLeft), or when no call
+// has come a minute after the object was exported (started by hand, or for a call whose caller
+// gave up before the process was up).
 #pragma once
 
 #include "AutomationQueue.h"
@@ -12,6 +14,7 @@
 #include <QDBusServiceWatcher>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 // What the automation object needs of the host window that runs the jobs.
 class IAutomationHost {
@@ -30,10 +33,12 @@ class TPopupGUI : public QObject, protected QDBusContext {
     Q_OBJECT
 
 public:
+    static constexpr int IdleExitMs = 60000;
+
     TPopupGUI(IAutomationHost &host, const QDBusConnection &connection, QObject *parent = nullptr);
     ~TPopupGUI() override;
 
-    // Exports the object on /PopupGUI (nothing else yet).
+    // Exports the object on /PopupGUI (nothing else yet) and starts the wait for a first call.
     bool RegisterObject();
 
     int WaitingCalls() const { return int(m_queue.Waiting()); }
@@ -62,4 +67,5 @@ private:
     QDBusServiceWatcher m_watcher;
     TAutomationQueue m_queue;
     bool m_nextScheduled = false;
+    QTimer m_idleExit;
 };

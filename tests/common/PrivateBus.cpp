@@ -9,12 +9,14 @@
 
 namespace zvtest {
 
-PrivateBus::PrivateBus(const QProcessEnvironment &environment) {
+PrivateBus::PrivateBus(const QProcessEnvironment &environment, const QString &configFile) {
     QProcess daemon;
     daemon.setProcessEnvironment(environment);
     daemon.start(QStringLiteral("dbus-daemon"),
-                 {QStringLiteral("--session"), QStringLiteral("--print-address=1"),
-                  QStringLiteral("--print-pid=1"), QStringLiteral("--fork")});
+                 {configFile.isEmpty() ? QStringLiteral("--session")
+                                       : QStringLiteral("--config-file=") + configFile,
+                  QStringLiteral("--print-address=1"), QStringLiteral("--print-pid=1"),
+                  QStringLiteral("--fork")});
     if (!daemon.waitForFinished(10000) || daemon.exitCode() != 0)
         throw std::runtime_error("dbus-daemon did not start");
     const QStringList lines = QString::fromUtf8(daemon.readAllStandardOutput())

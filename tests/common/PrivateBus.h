@@ -7,13 +7,14 @@
 
 namespace zvtest {
 
-// A dbus-daemon --session of the test's own, stopped when the object goes, so that no test
-// reaches the real buses.
+// A dbus-daemon of the test's own (a session bus, or one run from a configuration file of the
+// test's), stopped when the object goes, so that no test reaches the real buses.
 class PrivateBus {
 public:
     // environment: what the daemon (and the services it activates) runs with.
     explicit PrivateBus(
-        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment());
+        const QProcessEnvironment &environment = QProcessEnvironment::systemEnvironment(),
+        const QString &configFile = QString());
     ~PrivateBus();
     PrivateBus(const PrivateBus &) = delete;
     PrivateBus &operator=(const PrivateBus &) = delete;

@@ -20,21 +20,10 @@ using namespace servicetest;
 
 namespace {
 
-const QString kService = QStringLiteral("com.zorvant.ComOrvantis");
-const QString kController = QStringLiteral("/OrvantisController");
-const QString kControllerIface = QStringLiteral("com.zorvant.IOrvantisController");
-const QString kTaskIface = QStringLiteral("com.zorvant.IOrvantisTask");
 const QString kAppIdKey = QStringLiteral("AppID\\{5912CFF0-5714-44D6-A023-486F0E5354B2}");
 const QString kClassKey = QStringLiteral("CLSID\\{195B05A8-74E3-480A-A947-0AD9540DB009}");
 const QString kEventSource = QStringLiteral(
     "System\\CurrentControlSet\\Services\\EventLog\\Application\\Zorvant Systems ComOrvantis");
-
-QDBusMessage call(QDBusConnection &bus, const QString &path, const QString &iface,
-                  const QString &member, const QVariantList &args = {}) {
-    QDBusMessage m = QDBusMessage::createMethodCall(kService, path, iface, member);
-    m.setArguments(args);
-    return bus.call(m, QDBus::Block, 30000);
-}
 
 QString objectPath(const QDBusMessage &reply) {
     if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty())
@@ -55,11 +44,6 @@ QList<int> intList(const QVariant &v) {
     if (v.canConvert<QDBusArgument>())
         return qdbus_cast<QList<int>>(v.value<QDBusArgument>());
     return v.value<QList<int>>();
-}
-
-bool nameOwned(QDBusConnection &bus) {
-    const QDBusReply<bool> owned = bus.interface()->isServiceRegistered(kService);
-    return owned.isValid() && owned.value();
 }
 
 qsizetype indexOf(const QStringList &lines, const QString &line) {
@@ -186,10 +170,7 @@ TEST(ComOrvantisProgram, LocalServerServesClientsAndEndsWhenTheLastOneLeaves) {
     QProcessEnvironment env = s.environment();
     env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
     QProcess server;
-    server.setProcessEnvironment(env);
-    server.setProcessChannelMode(QProcess::ForwardedChannels);
-    server.start(s.program, {});
-    ASSERT_TRUE(server.waitForStarted());
+    ASSERT_TRUE(s.start(server, env));
 
     QDBusConnection first = bus.connect(QStringLiteral("first"));
     QDBusConnection second = bus.connect(QStringLiteral("second"));
@@ -283,10 +264,7 @@ TEST(ComOrvantisProgram, ServiceReportsItsStatesAndStopsInOrderOnSigterm) {
     env.insert(QStringLiteral("NOTIFY_SOCKET"), notify.path());
     env.insert(QStringLiteral("ZORVANT_SYSLOG_SOCKET"), syslog.path());
     QProcess service;
-    service.setProcessEnvironment(env);
-    service.setProcessChannelMode(QProcess::ForwardedChannels);
-    service.start(s.program, {});
-    ASSERT_TRUE(service.waitForStarted());
+    ASSERT_TRUE(s.start(service, env));
     ASSERT_TRUE(notify.waitFor(QStringLiteral("READY=1"), 20000));
 
     QDBusConnection client = bus.connect(QStringLiteral("client"));

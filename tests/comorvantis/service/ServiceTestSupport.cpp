@@ -5,6 +5,8 @@
 #include "ZvRegistry.h"
 
 #include <QCoreApplication>
+#include <QDBusConnectionInterface>
+#include <QDBusReply>
 #include <QDir>
 #include <QFile>
 #include <QThread>
@@ -64,6 +66,18 @@ bool DatagramSink::waitFor(const QString &text, int timeoutMs) {
     }
 }
 
+QDBusMessage call(const QDBusConnection &bus, const QString &path, const QString &iface,
+                  const QString &member, const QVariantList &args) {
+    QDBusMessage m = QDBusMessage::createMethodCall(kService, path, iface, member);
+    m.setArguments(args);
+    return QDBusConnection(bus).call(m, QDBus::Block, 30000);
+}
+
+bool nameOwned(const QDBusConnection &bus) {
+    const QDBusReply<bool> owned = bus.interface()->isServiceRegistered(kService);
+    return owned.isValid() && owned.value();
+}
+
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs) {
     QElapsedTimer timer;
     timer.start();
@@ -96,6 +110,13 @@ ServiceSandbox::ServiceSandbox() {
 
 QProcessEnvironment ServiceSandbox::environment() const {
     return QProcessEnvironment::systemEnvironment();
+}
+
+bool ServiceSandbox::start(QProcess &process, const QProcessEnvironment &env) const {
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(program, {});
+    return process.waitForStarted();
 }
 
 int ServiceSandbox::run(const QStringList &arguments, QString *errorOutput) const {

@@ -8,6 +8,7 @@
 #include "TestSupport.h"
 
 #include <QDBusConnection>
+#include <QDBusMessage>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSettings>
@@ -19,6 +20,17 @@
 namespace servicetest {
 
 using PrivateBus = zvtest::PrivateBus;
+
+inline const QString kService = QStringLiteral("com.zorvant.ComOrvantis");
+inline const QString kController = QStringLiteral("/OrvantisController");
+inline const QString kControllerIface = QStringLiteral("com.zorvant.IOrvantisController");
+inline const QString kTaskIface = QStringLiteral("com.zorvant.IOrvantisTask");
+
+// A blocking call to the task host, answered within 30 s.
+QDBusMessage call(const QDBusConnection &bus, const QString &path, const QString &iface,
+                  const QString &member, const QVariantList &args = {});
+// Whether the task host's name has an owner on the connection's bus.
+bool nameOwned(const QDBusConnection &bus);
 
 // A bound datagram socket that collects what is sent to it.
 class DatagramSink {
@@ -54,6 +66,9 @@ public:
     QString configPath; // program + ".config"
 
     QProcessEnvironment environment() const;
+    // Starts the program with the environment, its output passed through; false when it did
+    // not start.
+    bool start(QProcess &process, const QProcessEnvironment &env) const;
     // Runs the program to its end with the arguments; returns the exit code (-1 on a crash).
     int run(const QStringList &arguments, QString *errorOutput = nullptr) const;
     QString writeConfiguration(const QStringList &tasks) const;
