@@ -175,9 +175,11 @@ void TZvComDecodePacket::Decrypt(const TZvComSessionKey &sessionKey) {
 
 // One value at pos, which advances past it; false at the end of the values (end moves to a
 // type code that is not a value). Works on the caller's copies of the position and end, so
-// that the table's loop keeps them in registers.
-inline bool TZvComDecodePacket::ParseAt(TZvComValue &value, bool borrow, bool *wasEncrypted,
-                                        qsizetype &pos, qsizetype &end) {
+// that the table's loop keeps them in registers; forced inline, since a call per cell costs
+// more than the parse itself.
+[[gnu::always_inline]] inline bool TZvComDecodePacket::ParseAt(TZvComValue &value, bool borrow,
+                                                               bool *wasEncrypted, qsizetype &pos,
+                                                               qsizetype &end) {
     if (pos >= end)
         return false;
     const std::uint8_t *at = m_data + pos;

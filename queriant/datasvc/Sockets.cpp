@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -232,6 +233,9 @@ void TSockets::SConnect() {
         SocketError(QStringLiteral("SConnect (socket)"), CodeFromErrno(errno));
         return;
     }
+    // Requests are small writes that wait for their answer: Nagle's delay buys nothing.
+    const int noDelay = 1;
+    ::setsockopt(m_socket, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
     if (m_reservedPort) {
         for (int local = 1024; local >= 513; --local) {
             sockaddr_in self{};

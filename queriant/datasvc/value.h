@@ -64,8 +64,8 @@ public:
     static TZvComValue FromWire(std::uint8_t typeByte, const std::uint8_t *payload,
                                 std::uint32_t length, bool borrow);
     // The same in place (the decoder fills table cells with it).
-    void SetWire(std::uint8_t typeByte, const std::uint8_t *payload, std::uint32_t length,
-                 bool borrow) {
+    [[gnu::always_inline]] void SetWire(std::uint8_t typeByte, const std::uint8_t *payload,
+                                        std::uint32_t length, bool borrow) {
         m_type = typeByte;
         m_code = typeByte & ZvComCodeMask;
         m_length = 0;

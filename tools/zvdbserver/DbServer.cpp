@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -153,6 +154,9 @@ void DbServer::run() {
                 continue;
             return;
         }
+        // Answers are written whole and then wait for the next request.
+        const int noDelay = 1;
+        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         hand(fd);
     }
 }
