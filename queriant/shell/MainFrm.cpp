@@ -209,8 +209,10 @@ void TMainForm::createManager(const QStringList &parameters) {
         source = std::make_unique<TRequestFileJob>();
         break;
     case rmTestRun:
+        m_tester = std::make_unique<TClientTester>(start.Parameters);
+        source = std::make_unique<TPopupServerJob>(start, [this] { return m_tester->Run(); });
+        break;
     case rmJobParameters:
-        // The test run has no test form yet: its print data manager says so when it starts.
         source = std::make_unique<TPopupServerJob>(start);
         break;
     default:
@@ -385,6 +387,11 @@ void TMainForm::HandleFinished(TQuestionManager &manager) {
     LogInfo("MainFrm HandleFinished  ExitCode=1");
     if (manager.RunMode() != rmAutomation)
         TQueriantApplication::SetExitCode(1);
+    if (manager.RunMode() == rmTestRun && m_tester) {
+        closeDialog();
+        hide();
+        m_tester->ShowAnswersOf(manager.FQuestionList);
+    }
     endOfJob();
 }
 
@@ -419,6 +426,11 @@ void TMainForm::Button1Click() {
 // ---- Error screen ----------------------------------------------------------------------------
 
 void TMainForm::HandleException(const std::exception &e) {
+    if (dynamic_cast<const ETestRunCancelled *>(&e)) {
+        // The tester left the test form: no job, nothing to show.
+        TQueriantApplication::Terminate();
+        return;
+    }
     const QString message = exceptionText(e);
     LogError("TMainform.HandleException %s", message);
     if (m_manager && m_manager->RunMode() == rmAutomation && m_manager->Busy()) {

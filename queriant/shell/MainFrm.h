@@ -5,6 +5,7 @@
 // mode it runs the jobs of the automation object.
 #pragma once
 
+#include "ClientTestFrm.h"
 #include "DialogTimeout.h"
 #include "PopupGUISvr.h"
 #include "QuestionManager.h"
@@ -116,6 +117,8 @@ private:
     std::unique_ptr<TZvTraceLog> m_traceLog;
     std::unique_ptr<TZvFileLog> m_fileLog;
     std::unique_ptr<TQuestionManager> m_manager;
+    // The test run's dialog, shown before the job and again with its answers.
+    std::unique_ptr<TClientTester> m_tester;
     std::unique_ptr<TQuestionForm> m_dialog;
     TDialogTimeout m_timeout;
     const QEvent *m_lastKeyEvent = nullptr;
