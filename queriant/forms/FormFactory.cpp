@@ -3,6 +3,7 @@
 
 #include "ButtonQuestionFrm.h"
 #include "ComboQuestionFrm.h"
+#include "CostCenterQuestionFrm.h"
 #include "FloatQuestionFrm.h"
 #include "GuestCardQuestionFrm.h"
 #include "IntegerQuestionFrm.h"
@@ -39,6 +40,7 @@ const std::map<QString, TFormCreator> &creators() {
         {QLatin1String(FormType::List), creator<TListQuestionForm>()},
         {QLatin1String(FormType::SqlList), creator<TSQLListQuestionForm>()},
         {QLatin1String(FormType::GuestCard), creator<TGuestCardQuestionForm>()},
+        {QLatin1String(FormType::CostCenter), creator<TCostCenterQuestionForm>()},
     };
     return table;
 }

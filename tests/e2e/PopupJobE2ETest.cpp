@@ -462,3 +462,118 @@ TEST_F(RememberedAnswersE2E, APassedOverDialogIsShownAgainOnBack) {
     EXPECT_EQ(job.count(QStringLiteral("TQuestionForm.AfterFormShow: skip this form.")), 1);
     EXPECT_EQ(job.count(QStringLiteral("QuestionSet.FormType: integerform")), 2);
 }
+
+namespace {
+
+QJsonObject costCenter(const char *code, const char *description, const char *parent = nullptr) {
+    QJsonObject o{{"code", code}, {"description", description}};
+    if (parent)
+        o.insert(QStringLiteral("parent"), parent);
+    return o;
+}
+
+// Two cost-center levels with the user's history, and the plug-in's configuration when given.
+QByteArray costCenterScenario(const QString &dmsConfig = QString()) {
+    QJsonObject dept = descriptor("Department", "costcenter", "Dept");
+    QJsonObject project = descriptor("Project", "costcenter", "Project");
+    const QJsonObject queue{{"transaction", 8},
+                            {"options", 0},
+                            {"group", "Costs"},
+                            {"dmsConfig", dmsConfig},
+                            {"descriptors", QJsonArray{dept, project}}};
+    const QJsonObject root{
+        {"version", 1005},
+        {"queues", QJsonObject{{"Costs", queue}}},
+        {"costCenters",
+         QJsonObject{
+             {"Dept", QJsonArray{costCenter("D100", "Sales"), costCenter("D200", "Engineering")}},
+             {"Project", QJsonArray{costCenter("P110", "Trade fair", "D100"),
+                                    costCenter("P120", "Catalogue", "D100"),
+                                    costCenter("P210", "Compiler", "D200")}}}},
+        {"recentCodes", QJsonObject{{"alice", QJsonObject{{"Dept", QJsonArray{"D100"}}}}}},
+        {"lastAnswers",
+         QJsonObject{
+             {"alice",
+              QJsonObject{{"Dept", QJsonObject{{"categories", QJsonArray{"Dept", "Project"}},
+                                               {"combinations",
+                                                QJsonArray{QJsonArray{"D100", "P110"},
+                                                           QJsonArray{"D200", "P210"}}}}}}}}},
+        {"verify", QJsonObject{{"rule", "always"}}}};
+    return QJsonDocument(root).toJson();
+}
+
+class CostCenterE2E : public PopupJobE2E {
+protected:
+    // Runs a job on the cost-center queue and answers it with the given keys.
+    Job run(const std::function<void(const e2e::VirtualDisplay &)> &answer,
+            const QString &dmsConfig = QString()) {
+        startServer({}, costCenterScenario(dmsConfig));
+        e2e::VirtualDisplay display;
+        QProcess process;
+        startJob(process, QStringLiteral("Costs"), display.name());
+        EXPECT_TRUE(display.focusClientWindow());
+        answer(display);
+        return finish(process);
+    }
+    static void keys(const e2e::VirtualDisplay &display, const QStringList &names) {
+        for (const QString &name : names)
+            EXPECT_TRUE(display.xdotool({QStringLiteral("key"), name}));
+    }
+    // The server was asked to check the level's code under its parent before the job ended.
+    int checks(const QByteArray &level) const {
+        return int(sandbox.readFile(QStringLiteral("server.log"))
+                       .count("received FINDUSERCODES [alice|" + level));
+    }
+};
+
+} // namespace
+
+TEST_F(CostCenterE2E, HistoryRowPickedWithEnter) {
+    const Job job = run([](const e2e::VirtualDisplay &d) { keys(d, {"Down", "Return"}); });
+    ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
+    EXPECT_EQ(job.answers(), QStringList({"Department", "D100", "Project", "P110"}))
+        << qPrintable(QJsonDocument(job.report).toJson());
+    EXPECT_GE(checks("Project|P110|D100|"), 1);
+}
+
+TEST_F(CostCenterE2E, LevelsSearchedOneByOne) {
+    const Job job = run([](const e2e::VirtualDisplay &d) {
+        EXPECT_TRUE(d.typeLine(QStringLiteral("d100")));
+        EXPECT_TRUE(d.typeLine(QStringLiteral("p120")));
+        // The last level completes the dialog; Next holds the focus.
+        keys(d, {"Return"});
+    });
+    ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
+    EXPECT_EQ(job.answers(), QStringList({"Department", "D100", "Project", "P120"}))
+        << qPrintable(QJsonDocument(job.report).toJson());
+    EXPECT_GE(checks("Project|P120|D100|"), 1);
+}
+
+TEST_F(CostCenterE2E, ShortcutAppliedWithF1) {
+    const auto key = zv::ZvRegKey::create(
+        zv::RegRoot::CurrentUser, QStringLiteral("SOFTWARE\\Zorvant\\Popup Client\\shortcuts"));
+    key.writeString(QStringLiteral("Lab"),
+                    QStringLiteral("\"1\",\"D200\",\"Engineering\",\"P210\",\"Compiler\""));
+    const Job job = run([](const e2e::VirtualDisplay &d) { keys(d, {"F1"}); });
+    ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
+    EXPECT_EQ(job.answers(), QStringList({"Department", "D200", "Project", "P210"}))
+        << qPrintable(QJsonDocument(job.report).toJson());
+    EXPECT_GE(checks("Project|P210|D200|"), 1);
+}
+
+TEST_F(CostCenterE2E, DmsProposalAcceptedAndRefused) {
+    const QString dms = QStringLiteral("[DLL]\nDLL Name=%1\n[Codes]\nDept=D200\nProject=P210\n")
+                            .arg(e2e::binPath(QStringLiteral("plugins/libzvdmssample.so")));
+    // Yes is the default button of the prompt.
+    Job job = run([](const e2e::VirtualDisplay &d) { keys(d, {"Return"}); }, dms);
+    ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
+    EXPECT_EQ(job.answers(), QStringList({"Department", "D200", "Project", "P210"}))
+        << qPrintable(QJsonDocument(job.report).toJson());
+    EXPECT_TRUE(job.err.contains(QStringLiteral("Verify DMS data succeeded")));
+
+    // No: back to the history, whose first row is another combination.
+    job = run([](const e2e::VirtualDisplay &d) { keys(d, {"alt+n", "Down", "Return"}); }, dms);
+    ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
+    EXPECT_EQ(job.answers(), QStringList({"Department", "D100", "Project", "P110"}))
+        << qPrintable(QJsonDocument(job.report).toJson());
+}

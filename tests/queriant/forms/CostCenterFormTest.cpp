@@ -1,0 +1,648 @@
+// SPDX-License-Identifier: MIT
+// The cost-center dialog in a real popup-server job: zvpopupd on the loopback interface serves
+// the levels, the history and the checks; the dialog is driven with keys and clicks offscreen.
+#include "AesUse.h"
+#include "CaptureLog.h"
+#include "CostCenterGrid.h"
+#include "CostCenterQuestionFrm.h"
+#include "EnhLabeledEdit.h"
+#include "FormFactory.h"
+#include "PopupServerJob.h"
+#include "PopupServerProcess.h"
+#include "QuestionFormFixture.h"
+#include "QuestionManager.h"
+#include "ShortCutManager.h"
+#include "TestSupport.h"
+#include "ZvRegistry.h"
+#include "ZvSharedSection.h"
+
+#include <QAbstractItemModelTester>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QListView>
+#include <QPushButton>
+#include <QTableView>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+QJsonObject cc(const char *code, const char *description, const char *parent = nullptr) {
+    QJsonObject o{{"code", code}, {"description", description}};
+    if (parent)
+        o.insert(QStringLiteral("parent"), parent);
+    return o;
+}
+
+QByteArray int32(qint32 v) {
+    QByteArray b(4, '\0');
+    std::memcpy(b.data(), &v, 4);
+    return b;
+}
+QByteArray text(const QByteArray &t) {
+    return int32(1) + t + '\0';
+}
+
+// Job option bits of the job announcement.
+enum : int {
+    optAutoAdvance = 2,
+    optAcceptDms = 4,
+    optHideShortcuts = 8,
+    optSkipHistory = 16,
+    optMandatory = 32,
+    optShowAll = 64,
+};
+
+struct TestShortcut {
+    QByteArray name;
+    QByteArray id;
+    QByteArrayList codes;
+    QByteArrayList descriptions;
+};
+
+class CostCenterFormTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { TAesUse::Init(); }
+    void SetUp() override {
+#ifndef ZV_HAVE_POPUPD
+        GTEST_SKIP() << "built without the tools folder";
+#endif
+    }
+    void TearDown() override {
+        TQuestionForm::CloseForm(std::move(form));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        manager.reset();
+        zv::ZvSharedSection::unlink(sectionName);
+        SetQuestionBoxHandler({});
+    }
+
+    QJsonObject scenario(int options) const {
+        QJsonArray descriptors{QJsonObject{{"name", "Department"},
+                                           {"prompt", "Department"},
+                                           {"type", "costcenter"},
+                                           {"category", "Dept"}},
+                               QJsonObject{{"name", "Project"},
+                                           {"prompt", "Project"},
+                                           {"type", "costcenter"},
+                                           {"category", "Project"}},
+                               QJsonObject{{"name", "Comment"},
+                                           {"prompt", "Comment"},
+                                           {"type", "string"},
+                                           {"category", "Comment"}}};
+        return QJsonObject{
+            {"version", 1005},
+            {"queues", QJsonObject{{"Costs", QJsonObject{{"transaction", 5},
+                                                         {"options", options},
+                                                         {"group", "Costs"},
+                                                         {"descriptors", descriptors}}}}},
+            {"costCenters",
+             QJsonObject{
+                 {"Dept", QJsonArray{cc("D100", "Sales"), cc("D200", "Engineering"),
+                                     cc("D300", "Finance")}},
+                 {"Project",
+                  QJsonArray{cc("P110", "Trade fair", "D100"), cc("P120", "Catalogue", "D100"),
+                             cc("P210", "Compiler", "D200"), cc("P310", "Audit", "D300")}}}},
+            {"recentCodes",
+             QJsonObject{{"alice", QJsonObject{{"Dept", QJsonArray{"D200", "D100"}},
+                                               {"Project", QJsonArray{"P210", "P110"}}}}}},
+            {"lastAnswers",
+             QJsonObject{
+                 {"alice",
+                  QJsonObject{{"Dept", QJsonObject{{"categories", QJsonArray{"Dept", "Project"}},
+                                                   {"combinations",
+                                                    QJsonArray{QJsonArray{"D200", "P210"},
+                                                               QJsonArray{"D100", "P120"}}}}}}}}},
+            {"verify", QJsonObject{{"rule", "always"}}}};
+    }
+
+    void addShortcuts(const QList<TestShortcut> &list) {
+        const auto key =
+            zv::ZvRegKey::create(zv::RegRoot::CurrentUser, QString::fromLatin1(ShortcutsKeyName));
+        for (const TestShortcut &s : list) {
+            TShortCutDef def;
+            def.SetID(s.id);
+            def.SetCodes(s.codes);
+            def.SetDescriptions(s.descriptions);
+            key.writeString(QString::fromUtf8(s.name), QString::fromUtf8(def.Serialise()));
+        }
+    }
+
+    // Starts the job; the cost-center set is presented as the host window presents it.
+    void startJob(int options, QJsonObject changes = {}, const QStringList &faults = {}) {
+        QJsonObject root = scenario(options);
+        for (auto it = changes.begin(); it != changes.end(); ++it)
+            root.insert(it.key(), it.value());
+        server = std::make_unique<zvtest::PopupServerProcess>(
+            QStringLiteral(ZV_BIN_DIR "/zvpopupd"),
+            QStringList{QStringLiteral("--scenario"),
+                        sandbox.writeFile(QStringLiteral("s.json"), QJsonDocument(root).toJson()),
+                        QStringLiteral("--log"), logPath, QStringLiteral("--key-bits"),
+                        QStringLiteral("512")} +
+                faults);
+        ASSERT_GT(server->port(), 0);
+        const auto key = zv::ZvRegKey::create(zv::RegRoot::LocalMachine,
+                                              QString::fromLatin1(PopupServerKeyName));
+        key.writeString(QStringLiteral("ServerPort"), QString::number(server->port()));
+        key.writeString(QStringLiteral("ReceiveTimeout"), QStringLiteral("5"));
+        section = zv::ZvSharedSection::create(sectionName, 0600);
+        const QByteArray job = text("WS1") + text("127.0.0.1") + text("Costs") + text("alice") +
+                               text("report.pdf") + text("HP") + int32(1);
+        std::memcpy(section->data(), job.constData(), size_t(job.size()));
+        auto source = std::make_unique<TPopupServerJob>(QStringList{sectionName});
+        manager = std::make_unique<TQuestionManager>(QStringList{sectionName}, std::move(source));
+        manager->OnPresentQuestionSet = [this](TQuestionManager &m, TQuestionSet &set,
+                                               TWizardDirection direction) {
+            presented << set.Name;
+            if (beforePresent)
+                beforePresent(set);
+            TQuestionForm::CloseForm(std::move(form));
+            form = CreateQuestionForm(QString::fromUtf8(set.FormType), nullptr);
+            if (!form)
+                form = std::make_unique<TQuestionForm>();
+            form->resize(m.FClientWidth, m.FClientHeight);
+            TQuestionForm *shown = form.get();
+            shown->SetQuestionManager(&m);
+            shown->SetQuestionSet(&set);
+            if (form.get() != shown)
+                return;
+            shown->SetFormMode(m.IsLastSet(&set) ? fmLast : fmFirst);
+            shown->SetWizardDirection(direction);
+            shown->ShowForm();
+        };
+        manager->OnFinished = [this](TQuestionManager &) { ++finished; };
+        manager->Start();
+        // Focus changes arrive only in the active window.
+        if (form) {
+            form->activateWindow();
+            for (int i = 0; i < 100 && form && !form->isActiveWindow(); ++i)
+                QTest::qWait(10);
+        }
+    }
+
+    TCostCenterQuestionForm *dialog() {
+        return dynamic_cast<TCostCenterQuestionForm *>(form.get());
+    }
+    TQuestion &q(const QString &name) {
+        for (const auto &question : manager->FQuestionList)
+            if (question->Name == name)
+                return *question;
+        throw std::runtime_error("no such question");
+    }
+    int requests(const QByteArray &line) const {
+        return int(sandbox.readFile(QStringLiteral("server.log")).count(line));
+    }
+    void key(QWidget *target, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+        QTest::keyClick(target, k, mods);
+    }
+    // A function key as the host window passes it on.
+    void functionKey(int index) {
+        int k = Qt::Key_F1 + index;
+        dialog()->HostKeyDown(k, Qt::NoModifier);
+    }
+    void type(int level, const QString &t) {
+        dialog()->Search[size_t(level)]->setFocus();
+        QTest::keyClicks(dialog()->Search[size_t(level)], t);
+    }
+    QByteArrayList answers() {
+        return {q(QStringLiteral("Department")).GetAnswer().toUtf8(),
+                q(QStringLiteral("Project")).GetAnswer().toUtf8()};
+    }
+
+    zvtest::Sandbox sandbox;
+    QString logPath = sandbox.path(QStringLiteral("server.log"));
+    QString sectionName = sandbox.uniqueName(QStringLiteral("job"));
+    std::unique_ptr<zvtest::PopupServerProcess> server;
+    std::unique_ptr<zv::ZvSharedSection> section;
+    std::unique_ptr<TQuestionManager> manager;
+    std::unique_ptr<TQuestionForm> form;
+    std::function<void(TQuestionSet &)> beforePresent;
+    QByteArrayList presented;
+    int finished = 0;
+};
+
+} // namespace
+
+TEST(CostCenterColumns, WidthRule) {
+    struct Case {
+        const char *name;
+        QList<int> measured;
+        int gridWidth;
+        QList<int> expected;
+    };
+    const Case cases[] = {
+        // fixed 44, flexible 100, factor (300-44-4)/100 = 2.52; last column then fills.
+        {"code and description", {40, 100}, 300, {44, 300 - 44 + 5}},
+        {"no descriptions: factor 1", {10, 0}, 100, {14, 100 - 14 + 5}},
+        {"history of two levels", {30, 60, 20, 40}, 400, {34, 208, 24, 400 - 266 + 5}},
+        {"wider than the grid keeps the measured share", {300, 100}, 200, {304, 4}},
+        {"nothing measured", {0, 0}, 50, {4, 50 - 4 + 5}},
+        {"no columns", {}, 100, {}},
+    };
+    for (const Case &c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(CostCenterColumnWidths(c.measured, c.gridWidth), c.expected);
+    }
+}
+
+TEST(CostCenterColumns, ShortcutPaneTexts) {
+    EXPECT_EQ(ShortcutPaneText(0, "1", QStringLiteral("Office"), false),
+              QStringLiteral("F1  Office"));
+    EXPECT_EQ(ShortcutPaneText(9, "9", QStringLiteral("Lab"), false), QStringLiteral("F10  Lab"));
+    EXPECT_EQ(ShortcutPaneText(2, "10", QStringLiteral("Late"), false),
+              QStringLiteral("        Late"));
+    EXPECT_EQ(ShortcutPaneText(2, "x", QStringLiteral("Odd"), false),
+              QStringLiteral("        Odd"));
+    EXPECT_EQ(ShortcutPaneText(1, "2", QStringLiteral("Office"), true),
+              QStringLiteral("Office  F2"));
+}
+
+TEST(CostCenterColumns, GridModelModes) {
+    TCostCenterGridModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    model.SetSearchRows(
+        {{QStringLiteral("A1"), QStringLiteral("First")}, {QStringLiteral("A2"), QString()}});
+    EXPECT_EQ(model.columnCount(), 2);
+    EXPECT_EQ(model.index(1, 0).data().toString(), QStringLiteral("A2"));
+    TCostCenterHistory history;
+    history.CountCombinations = 2;
+    history.CountCategories = 2;
+    // The second combination is short: its missing level stays empty.
+    history.History = {{{QStringLiteral("D1"), QStringLiteral("Dept")},
+                        {QStringLiteral("P1"), QStringLiteral("Proj")}},
+                       {{QStringLiteral("D2"), QStringLiteral("Other")}}};
+    model.SetHistory(history);
+    EXPECT_EQ(model.rowCount(), 2);
+    EXPECT_EQ(model.columnCount(), 4);
+    EXPECT_EQ(model.index(0, 3).data().toString(), QStringLiteral("Proj"));
+    EXPECT_FALSE(model.index(1, 2).data().isValid());
+    QString cell;
+    EXPECT_FALSE(model.CellText(5, 0, cell));
+    model.Clear();
+    EXPECT_EQ(model.rowCount(), 0);
+}
+
+TEST_F(CostCenterFormTest, HistoryRowWithEnterAnswersAndChecksTheServer) {
+    startJob(0);
+    ASSERT_NE(dialog(), nullptr);
+    TCostCenterQuestionForm &d = *dialog();
+    EXPECT_EQ(d.ActiveLevel(), -1);
+    EXPECT_EQ(d.HistoryText(), QStringLiteral("Type the Dept / Project codes"));
+    EXPECT_EQ(d.GridHeaderText(), QStringLiteral("Most recent Dept / Project selections"));
+    EXPECT_EQ(d.GridModel().rowCount(), 2);
+    EXPECT_EQ(d.GridModel().columnCount(), 4);
+    EXPECT_TRUE(d.Search[0]->isEnabled());
+    EXPECT_FALSE(d.Search[1]->isEnabled());
+    EXPECT_EQ(d.Search[0]->EditLabel()->text(), QStringLiteral("Dept"));
+    // Asked once per user, also when history mode is entered again.
+    d.ToggleHistoryOther();
+    d.ToggleHistoryOther();
+    EXPECT_EQ(requests("received LISTLASTANSWERS"), 1);
+
+    zvtest::CaptureLog log;
+    d.DataDG->setFocus();
+    d.DataDG->setCurrentIndex(d.GridModel().index(1, 0));
+    key(d.DataDG, Qt::Key_Return);
+    EXPECT_EQ(answers(), QByteArrayList({"D100", "P120"}));
+    EXPECT_EQ(q(QStringLiteral("Project")).AnswerDescription, QByteArray("Catalogue"));
+    EXPECT_TRUE(log.contains(
+        "CostCenterFrm Complete Answers: Answers given: D100 / Sales P120 / Catalogue "));
+    // Enter in the grid completes automatically: the job moves on to the next set.
+    EXPECT_EQ(presented.last(), QByteArray("Comment"));
+    EXPECT_GE(requests("received FINDUSERCODES [alice|Project|P120|D100|"), 1);
+}
+
+TEST_F(CostCenterFormTest, SearchLevelByLevel) {
+    startJob(0);
+    TCostCenterQuestionForm &d = *dialog();
+    // Typing into the first level leaves history mode; that level's recent codes show.
+    type(0, QStringLiteral("d1"));
+    EXPECT_EQ(d.ActiveLevel(), 0);
+    EXPECT_EQ(d.GridHeaderText(), QStringLiteral("Most recent Dept selections"));
+    // A single exact match moves to the next level.
+    dialog()->Search[0]->setText(QStringLiteral("d100"));
+    key(d.Search[0], Qt::Key_Return);
+    EXPECT_EQ(d.ActiveLevel(), 1);
+    EXPECT_EQ(q(QStringLiteral("Department")).GetAnswer(), QStringLiteral("D100"));
+    EXPECT_EQ(d.HistoryText(), QStringLiteral("D100 Sales"));
+    EXPECT_EQ(requests("received LISTRECENTUSERCODES [alice|Project|D100|25]"), 1);
+
+    // No match: the empty-search header names the level and the edit keeps the focus.
+    type(1, QStringLiteral("zz"));
+    key(d.Search[1], Qt::Key_Return);
+    EXPECT_EQ(d.GridHeaderText(), QStringLiteral("No matching Project found. Try again."));
+    EXPECT_EQ(d.GridModel().rowCount(), 0);
+
+    // Several matches: the grid takes the focus; a pick with Enter completes.
+    d.Search[1]->clear();
+    type(1, QStringLiteral("p1"));
+    key(d.Search[1], Qt::Key_Return);
+    EXPECT_EQ(d.GridModel().rowCount(), 2);
+    EXPECT_EQ(d.FocusToControl(), d.DataDG);
+    d.DataDG->setCurrentIndex(d.GridModel().index(1, 0));
+    key(d.DataDG, Qt::Key_Return);
+    EXPECT_EQ(answers(), QByteArrayList({"D100", "P120"}));
+    EXPECT_EQ(presented.last(), QByteArray("Comment"));
+}
+
+TEST_F(CostCenterFormTest, ExactMatchOnTheLastLevelWaitsForNextUnlessSingleClick) {
+    for (int options : {0, optAutoAdvance}) {
+        SCOPED_TRACE(options);
+        TearDown();
+        presented.clear();
+        startJob(options);
+        TCostCenterQuestionForm &d = *dialog();
+        type(0, QStringLiteral("D200"));
+        key(d.Search[0], Qt::Key_Return);
+        type(1, QStringLiteral("p210"));
+        key(d.Search[1], Qt::Key_Return);
+        EXPECT_EQ(answers(), QByteArrayList({"D200", "P210"}));
+        if (options == 0) {
+            EXPECT_EQ(presented.last(), QByteArray("Project"));
+            EXPECT_TRUE(d.NextBtn->isEnabled());
+            d.NextBtn->click();
+        }
+        EXPECT_EQ(presented.last(), QByteArray("Comment"));
+    }
+}
+
+TEST_F(CostCenterFormTest, EmptyingEditsAndMovingBack) {
+    startJob(0);
+    TCostCenterQuestionForm &d = *dialog();
+    type(0, QStringLiteral("D200"));
+    key(d.Search[0], Qt::Key_Return);
+    ASSERT_EQ(d.ActiveLevel(), 1);
+    type(1, QStringLiteral("P"));
+    // Backspace at the start of the second level goes back to the first.
+    d.Search[1]->setCursorPosition(0);
+    key(d.Search[1], Qt::Key_Backspace);
+    EXPECT_EQ(d.ActiveLevel(), 0);
+    // Emptying the active level clears the deeper ones.
+    d.Search[0]->selectAll();
+    key(d.Search[0], Qt::Key_Delete);
+    EXPECT_TRUE(d.Search[1]->text().isEmpty());
+    EXPECT_FALSE(d.Search[1]->isEnabled());
+    EXPECT_TRUE(q(QStringLiteral("Department")).IsAnswerEmpty());
+    EXPECT_EQ(d.ActiveLevel(), 0);
+    // Escape goes back to history; emptying the first level in history mode reloads it.
+    key(d.Search[0], Qt::Key_Escape);
+    EXPECT_EQ(d.ActiveLevel(), -1);
+    EXPECT_EQ(d.GridModel().columnCount(), 4);
+}
+
+TEST_F(CostCenterFormTest, FunctionKeysApplyShortcuts) {
+    addShortcuts({{"Fair", "1", {"D100", "P110"}, {"Sales", "Trade fair"}},
+                  {"Lab", "2", {"D200", "P210"}, {"Engineering", "Compiler"}}});
+    startJob(0);
+    TCostCenterQuestionForm &d = *dialog();
+    EXPECT_EQ(d.ShortCutsDG->model()->rowCount(), 2);
+    EXPECT_EQ(d.ShortCutsDG->model()->index(0, 0).data().toString(), QStringLiteral("F1  Fair"));
+    // F3 with two shortcuts does nothing.
+    functionKey(2);
+    EXPECT_EQ(answers(), QByteArrayList({"", ""}));
+    EXPECT_EQ(presented.last(), QByteArray("Project"));
+    functionKey(1);
+    EXPECT_EQ(answers(), QByteArrayList({"D200", "P210"}));
+    EXPECT_EQ(presented.last(), QByteArray("Comment"));
+}
+
+TEST_F(CostCenterFormTest, ThirdShortcutByF3AndTheIncompleteOne) {
+    addShortcuts({{"A", "1", {"D100", "P110"}, {"Sales", "Trade fair"}},
+                  {"B", "2", {"D200"}, {"Engineering"}},
+                  {"C", "3", {"D300", "P310"}, {"Finance", "Audit"}}});
+    startJob(0);
+    TCostCenterQuestionForm &d = *dialog();
+    functionKey(1);
+    EXPECT_EQ(d.ErrorText(), QStringLiteral("Shortcut \"B\" is incomplete."));
+    EXPECT_EQ(presented.last(), QByteArray("Project"));
+    EXPECT_TRUE(q(QStringLiteral("Project")).IsAnswerEmpty());
+    functionKey(2);
+    EXPECT_EQ(answers(), QByteArrayList({"D300", "P310"}));
+    EXPECT_EQ(presented.last(), QByteArray("Comment"));
+}
+
+TEST_F(CostCenterFormTest, HiddenShortcutsIgnoreFunctionKeys) {
+    addShortcuts({{"A", "1", {"D100", "P110"}, {"Sales", "Trade fair"}}});
+    startJob(optHideShortcuts);
+    TCostCenterQuestionForm &d = *dialog();
+    EXPECT_FALSE(d.ShortcutPnl->isVisibleTo(&d));
+    functionKey(0);
+    EXPECT_EQ(answers(), QByteArrayList({"", ""}));
+}
+
+TEST_F(CostCenterFormTest, ShortcutPreviewRestoresTheHeader) {
+    addShortcuts({{"A", "1", {"D100", "P110"}, {"Sales", "Trade fair"}},
+                  {"B", "2", {"D200", "P210"}, {"Engineering", "Compiler"}}});
+    startJob(0);
+    TCostCenterQuestionForm &d = *dialog();
+    d.show();
+    d.activateWindow();
+    const QString prompt = d.HistoryText();
+    d.ShortCutsDG->setFocus();
+    d.ShortCutsDG->setCurrentIndex(d.ShortCutsDG->model()->index(1, 0));
+    EXPECT_EQ(d.HistoryText(), QStringLiteral("D200 Engineering / P210 Compiler"));
+    key(d.ShortCutsDG, Qt::Key_Escape);
+    EXPECT_EQ(d.focusWidget(), d.Search[0]);
+    EXPECT_EQ(d.HistoryText(), prompt);
+}
+
+TEST_F(CostCenterFormTest, NoCostCentersSkipsUnlessMandatory) {
+    const QJsonObject none{{"costCenters", QJsonObject{}}};
+    startJob(0, none);
+    EXPECT_EQ(presented, QByteArrayList({"Project", "Comment"}));
+    EXPECT_EQ(answers(), QByteArrayList({"", ""}));
+
+    TearDown();
+    presented.clear();
+    startJob(optMandatory, none);
+    EXPECT_EQ(presented, QByteArrayList({"Project"}));
+    ASSERT_NE(dialog(), nullptr);
+    dialog()->NextBtn->click();
+    EXPECT_EQ(dialog()->ErrorText(),
+              QStringLiteral("Cost Center question is not fully answered. Answer for Dept is "
+                             "blank"));
+}
+
+TEST_F(CostCenterFormTest, AllLevelsFixedAreFilledAndSkipped) {
+    // Auto-select-single is flag bit 2 of each descriptor.
+    QJsonObject queues = scenario(0).value(QStringLiteral("queues")).toObject();
+    QJsonObject costs = queues.value(QStringLiteral("Costs")).toObject();
+    QJsonArray descriptors = costs.value(QStringLiteral("descriptors")).toArray();
+    for (int i = 0; i < 2; ++i) {
+        QJsonObject d = descriptors[i].toObject();
+        d.insert(QStringLiteral("options"), 4);
+        descriptors[i] = d;
+    }
+    costs.insert(QStringLiteral("descriptors"), descriptors);
+    queues.insert(QStringLiteral("Costs"), costs);
+    startJob(0,
+             {{"queues", queues},
+              {"costCenters", QJsonObject{{"Dept", QJsonArray{cc("D900", "Only")}},
+                                          {"Project", QJsonArray{cc("P900", "Single", "D900")}}}}});
+    EXPECT_EQ(presented, QByteArrayList({"Project", "Comment"}));
+    EXPECT_EQ(answers(), QByteArrayList({"D900", "P900"}));
+    EXPECT_EQ(q(QStringLiteral("Project")).AnswerDescription, QByteArray("Single"));
+}
+
+TEST_F(CostCenterFormTest, OwnAccountQuestion) {
+    QStringList asked;
+    bool reply = false;
+    SetQuestionBoxHandler([&](QWidget *, const QString &t) {
+        asked << t;
+        return reply;
+    });
+    startJob(0);
+    dialog()->NextBtn->click();
+    EXPECT_EQ(asked, QStringList({QStringLiteral("There is no Cost Center selected. Do you want "
+                                                 "to charge this job to your own account?")}));
+    EXPECT_EQ(presented.last(), QByteArray("Project"));
+    reply = true;
+    dialog()->NextBtn->click();
+    EXPECT_EQ(presented.last(), QByteArray("Comment"));
+}
+
+TEST_F(CostCenterFormTest, DmsProposalYesAndNo) {
+    for (bool accept : {true, false}) {
+        SCOPED_TRACE(accept);
+        TearDown();
+        presented.clear();
+        beforePresent = [](TQuestionSet &set) {
+            if (set.FormType != FormType::CostCenter)
+                return;
+            set.Question(0)->DmsValue = "D200";
+            set.Question(1)->DmsValue = "P210";
+        };
+        startJob(0);
+        TCostCenterQuestionForm &d = *dialog();
+        ASSERT_TRUE(d.DmsPromptShown());
+        EXPECT_TRUE(d.YesBtn->isVisibleTo(&d));
+        EXPECT_FALSE(d.DataPnl->isVisibleTo(&d));
+        if (accept) {
+            d.YesBtn->click();
+            EXPECT_EQ(answers(), QByteArrayList({"D200", "P210"}));
+            EXPECT_EQ(presented.last(), QByteArray("Comment"));
+        } else {
+            d.NoBtn->click();
+            EXPECT_FALSE(d.DmsPromptShown());
+            EXPECT_TRUE(d.DataPnl->isVisibleTo(&d));
+            EXPECT_EQ(answers(), QByteArrayList({"", ""}));
+            EXPECT_TRUE(q(QStringLiteral("Department")).DmsValue.isEmpty());
+            EXPECT_EQ(d.ActiveLevel(), -1);
+        }
+    }
+}
+
+TEST_F(CostCenterFormTest, DmsValueTheServerDoesNotKnow) {
+    beforePresent = [](TQuestionSet &set) {
+        if (set.FormType != FormType::CostCenter)
+            return;
+        set.Question(0)->DmsValue = "D200";
+        set.Question(1)->DmsValue = "P999";
+    };
+    startJob(0);
+    TCostCenterQuestionForm &d = *dialog();
+    EXPECT_FALSE(d.DmsPromptShown());
+    EXPECT_EQ(d.HistoryText().left(30), QStringLiteral("Type the Dept / Project codes"));
+}
+
+TEST_F(CostCenterFormTest, CollapsedPaneIsKeptForTheNextDialog) {
+    startJob(0);
+    TCostCenterQuestionForm &d = *dialog();
+    EXPECT_FALSE(d.ShortcutsCollapsed());
+    d.SlideShortcuts();
+    for (int i = 0; i < 300 && d.AniProperty1->isRunning(); ++i)
+        QTest::qWait(5);
+    EXPECT_TRUE(d.ShortcutsCollapsed());
+    EXPECT_TRUE(d.ExpandImg->isVisibleTo(&d));
+    TQuestionForm::CloseForm(std::move(form));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    TCostCenterQuestionForm next;
+    EXPECT_TRUE(next.ShortcutsCollapsed());
+}
+
+TEST_F(CostCenterFormTest, TooManyLevelsAreRefused) {
+    startJob(0);
+    TQuestionSet set;
+    std::vector<std::unique_ptr<TQuestion>> levels;
+    for (int i = 0; i < 11; ++i) {
+        levels.push_back(std::make_unique<TQuestion>());
+        levels.back()->FormType = FormType::CostCenter;
+        levels.back()->Code = QStringLiteral("L%1").arg(i);
+        set.Add(levels.back().get());
+    }
+    set.FormType = FormType::CostCenter;
+    TCostCenterQuestionForm d;
+    d.SetQuestionManager(manager.get());
+    try {
+        d.SetQuestionSet(&set);
+        FAIL() << "eleven levels accepted";
+    } catch (const zv::ZvError &e) {
+        EXPECT_EQ(e.message(),
+                  QStringLiteral("A cost center question set has 11 levels; at most 10 can be "
+                                 "shown"));
+    }
+}
+
+// A request document has no server: the levels are plain edits and nothing is looked up.
+TEST(CostCenterFormPlain, RequestDocumentLevelsArePlainEdits) {
+    FormJob job;
+    TQuestionSet &set = job.set(FormType::CostCenter, 2);
+    set.Question(0)->Code = QStringLiteral("Client");
+    set.Question(1)->Code = QStringLiteral("Matter");
+    job.start();
+    auto &d = job.as<TCostCenterQuestionForm>();
+    job.activate();
+    EXPECT_TRUE(d.PlainLevels());
+    EXPECT_FALSE(d.DataPnl->isVisibleTo(&d));
+    EXPECT_FALSE(d.ShortcutPnl->isVisibleTo(&d));
+    EXPECT_TRUE(d.Search[1]->isEnabled());
+    QTest::keyClicks(d.Search[0], QStringLiteral("C-1"));
+    QTest::keyClick(d.Search[0], Qt::Key_Return);
+    EXPECT_TRUE(d.Search[1]->hasFocus());
+    // Incomplete: the second level is named.
+    QTest::keyClick(d.Search[1], Qt::Key_Return);
+    EXPECT_EQ(d.ErrorText(), QStringLiteral("Cost Center question is not fully answered. Answer "
+                                            "for Matter is blank"));
+    QTest::keyClicks(d.Search[1], QStringLiteral("M-7"));
+    QTest::keyClick(d.Search[1], Qt::Key_Return);
+    EXPECT_EQ(set.Question(0)->GetAnswer(), QStringLiteral("C-1"));
+    EXPECT_EQ(set.Question(1)->GetAnswer(), QStringLiteral("M-7"));
+    EXPECT_EQ(job.finished, 1);
+}
+
+// A look-up answer whose lists do not match: every code gets a row, a missing description is
+// empty, an empty code cannot complete a level.
+TEST_F(CostCenterFormTest, MismatchedLookupAnswer) {
+    startJob(0, {{"overrides", QJsonObject{{"LISTRECENTUSERCODES",
+                                            QJsonArray{"dbok", "D100\r\n\r\nD200", "Sales"}}}}});
+    TCostCenterQuestionForm &d = *dialog();
+    d.ToggleHistoryOther();
+    ASSERT_EQ(d.ActiveLevel(), 0);
+    ASSERT_EQ(d.GridModel().rowCount(), 3);
+    EXPECT_EQ(d.GridModel().Item(0, 0).Description, QStringLiteral("Sales"));
+    EXPECT_EQ(d.GridModel().Item(2, 0).Description, QString());
+    d.AcceptRow(1, false);
+    EXPECT_EQ(d.ActiveLevel(), 1);
+    EXPECT_TRUE(q(QStringLiteral("Department")).IsAnswerEmpty());
+    d.NextBtn->click();
+    EXPECT_EQ(presented.last(), QByteArray("Project"));
+}
+
+// The server drops the connection in the middle of a search: the message shows, the dialog
+// stays and the level answered before keeps its code.
+TEST_F(CostCenterFormTest, ConnectionLostDuringASearch) {
+    startJob(0, {},
+             {QStringLiteral("--fault"), QStringLiteral("close-mid-body"),
+              QStringLiteral("--fault-verb"), QStringLiteral("LISTRECENTUSERCODES"),
+              QStringLiteral("--fault-from"), QStringLiteral("2")});
+    TCostCenterQuestionForm &d = *dialog();
+    type(0, QStringLiteral("D200"));
+    key(d.Search[0], Qt::Key_Return);
+    EXPECT_EQ(q(QStringLiteral("Department")).GetAnswer(), QStringLiteral("D200"));
+    EXPECT_FALSE(d.ErrorText().isEmpty());
+    EXPECT_EQ(presented.last(), QByteArray("Project"));
+    EXPECT_EQ(d.ActiveLevel(), 1);
+}
