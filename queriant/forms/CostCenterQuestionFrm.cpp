@@ -594,9 +594,8 @@ void TCostCenterQuestionForm::enterHistoryMode() {
     if (m_gridModel.rowCount() == 0) {
         GridHeaderLbl->setCaption(
             FormatResText(LoadResString(Res::SEmptyHistoryGridHeader), {levelNames()}));
-        DataDG->setSpan(0, 0, 1, m_gridModel.columnCount());
+        DataDG->setColumnWidth(0, Layout().Rect(DataPnl).width());
     } else {
-        DataDG->clearSpans();
         DataDG->setCurrentIndex(m_gridModel.index(0, 0));
         GridHeaderLbl->setCaption(
             FormatResText(LoadResString(Res::SHistoryGridHeader), {levelNames()}));
@@ -679,7 +678,6 @@ void TCostCenterQuestionForm::activateLevel(int i) {
 }
 
 void TCostCenterQuestionForm::FillGrid(const TCostCenterList &rows) {
-    DataDG->clearSpans();
     m_gridModel.SetSearchRows(rows);
     m_measured.clear();
     DataDG->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -1150,7 +1148,7 @@ void TCostCenterQuestionForm::SlideShortcuts() {
 
 void TCostCenterQuestionForm::moveShortcutPane(int left) {
     Layout().SetLeft(ShortcutPnl, left);
-    Layout().SetWidth(DataPnl, std::min(left - 8, HandleLeft + HandleWidth) - DataLeft);
+    Layout().SetWidth(DataPnl, left - 8 - DataLeft);
     ComputeColumnWidths();
 }
 

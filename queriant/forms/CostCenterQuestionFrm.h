@@ -3,6 +3,11 @@
 // filled from the user's recent combinations (history), a search per level, saved shortcuts
 // (with F1 to F10) or the code the document-management plug-in proposes. The popup server
 // confirms every choice before the job moves on; all of it goes through the question manager.
+//
+// A set of more than ten levels is refused (the error screen names the count): the dialog has
+// ten level edits, and a level it cannot show could never be answered. In a job without a popup
+// server (a request document) nothing can be looked up or checked: the levels are plain edits
+// whose text is the answer, without history, search or shortcuts.
 #pragma once
 
 #include "CostCenter.h"
