@@ -895,6 +895,15 @@ void TCostCenterQuestionForm::SetFormMode(TFormMode mode) {
 
 void TCostCenterQuestionForm::HostKeyDown(int &key, Qt::KeyboardModifiers shift) {
     Q_UNUSED(shift);
+    // The host may hold the focus while the prompt shows: Enter answers it, Yes by default.
+    if (m_dmsPrompt && (key == Qt::Key_Return || key == Qt::Key_Enter)) {
+        key = 0;
+        if (NoBtn->hasFocus())
+            NoBtnClick();
+        else
+            YesBtnClick();
+        return;
+    }
     if (!isFunctionKey(key))
         return;
     const int index = key - Qt::Key_F1;
@@ -1195,6 +1204,8 @@ void TCostCenterQuestionForm::hideDmsPrompt() {
 }
 
 void TCostCenterQuestionForm::YesBtnClick() {
+    if (!m_dmsPrompt)
+        return;
     hideDmsPrompt();
     applyCodes(m_dmsShortcut.Codes(), m_dmsShortcut.Descriptions());
     showSummary();
@@ -1202,6 +1213,8 @@ void TCostCenterQuestionForm::YesBtnClick() {
 }
 
 void TCostCenterQuestionForm::NoBtnClick() {
+    if (!m_dmsPrompt)
+        return;
     hideDmsPrompt();
     if (QuestionSet())
         QuestionSet()->ClearDmsValues();

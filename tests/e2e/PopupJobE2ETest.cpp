@@ -515,9 +515,9 @@ protected:
         answer(display);
         return finish(process);
     }
+    // One xdotool command line: key names, and "sleep" or "key" to chain commands.
     static void keys(const e2e::VirtualDisplay &display, const QStringList &names) {
-        for (const QString &name : names)
-            EXPECT_TRUE(display.xdotool({QStringLiteral("key"), name}));
+        EXPECT_TRUE(display.xdotool(QStringList{QStringLiteral("key")} + names));
     }
     // The server was asked to check the level's code under its parent before the job ended.
     int checks(const QByteArray &level) const {
@@ -531,7 +531,7 @@ protected:
 TEST_F(CostCenterE2E, HistoryRowPickedWithEnter) {
     const Job job = run([](const e2e::VirtualDisplay &d) { keys(d, {"Down", "Return"}); });
     ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
-    EXPECT_EQ(job.answers(), QStringList({"Department", "D100", "Project", "P110"}))
+    EXPECT_EQ(job.answers(), QStringList({"CC_Static", "Dept\rD100", "CC_Static", "Project\rP110"}))
         << qPrintable(QJsonDocument(job.report).toJson());
     EXPECT_GE(checks("Project|P110|D100|"), 1);
 }
@@ -544,7 +544,7 @@ TEST_F(CostCenterE2E, LevelsSearchedOneByOne) {
         keys(d, {"Return"});
     });
     ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
-    EXPECT_EQ(job.answers(), QStringList({"Department", "D100", "Project", "P120"}))
+    EXPECT_EQ(job.answers(), QStringList({"CC_Static", "Dept\rD100", "CC_Static", "Project\rP120"}))
         << qPrintable(QJsonDocument(job.report).toJson());
     EXPECT_GE(checks("Project|P120|D100|"), 1);
 }
@@ -556,7 +556,7 @@ TEST_F(CostCenterE2E, ShortcutAppliedWithF1) {
                     QStringLiteral("\"1\",\"D200\",\"Engineering\",\"P210\",\"Compiler\""));
     const Job job = run([](const e2e::VirtualDisplay &d) { keys(d, {"F1"}); });
     ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
-    EXPECT_EQ(job.answers(), QStringList({"Department", "D200", "Project", "P210"}))
+    EXPECT_EQ(job.answers(), QStringList({"CC_Static", "Dept\rD200", "CC_Static", "Project\rP210"}))
         << qPrintable(QJsonDocument(job.report).toJson());
     EXPECT_GE(checks("Project|P210|D200|"), 1);
 }
@@ -567,13 +567,17 @@ TEST_F(CostCenterE2E, DmsProposalAcceptedAndRefused) {
     // Yes is the default button of the prompt.
     Job job = run([](const e2e::VirtualDisplay &d) { keys(d, {"Return"}); }, dms);
     ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
-    EXPECT_EQ(job.answers(), QStringList({"Department", "D200", "Project", "P210"}))
+    EXPECT_EQ(job.answers(), QStringList({"CC_Static", "Dept\rD200", "CC_Static", "Project\rP210"}))
         << qPrintable(QJsonDocument(job.report).toJson());
     EXPECT_TRUE(job.err.contains(QStringLiteral("Verify DMS data succeeded")));
 
     // No: back to the history, whose first row is another combination.
-    job = run([](const e2e::VirtualDisplay &d) { keys(d, {"alt+n", "Down", "Return"}); }, dms);
+    job = run(
+        [](const e2e::VirtualDisplay &d) {
+            keys(d, {"alt+n", "sleep", "0.5", "key", "Down", "Return"});
+        },
+        dms);
     ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
-    EXPECT_EQ(job.answers(), QStringList({"Department", "D100", "Project", "P110"}))
+    EXPECT_EQ(job.answers(), QStringList({"CC_Static", "Dept\rD100", "CC_Static", "Project\rP110"}))
         << qPrintable(QJsonDocument(job.report).toJson());
 }

@@ -532,6 +532,10 @@ TEST_F(CostCenterFormTest, DmsProposalYesAndNo) {
             EXPECT_EQ(answers(), QByteArrayList({"", ""}));
             EXPECT_TRUE(q(QStringLiteral("Department")).DmsValue.isEmpty());
             EXPECT_EQ(d.ActiveLevel(), -1);
+            EXPECT_EQ(d.focusWidget(), d.Search[0]);
+            key(d.Search[0], Qt::Key_Down);
+            key(d.DataDG, Qt::Key_Return);
+            EXPECT_EQ(answers(), QByteArrayList({"D200", "P210"}));
         }
     }
 }
