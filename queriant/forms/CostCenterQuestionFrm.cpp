@@ -18,6 +18,7 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QFile>
+#include <QFontMetricsF>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
@@ -29,6 +30,8 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QUrl>
+
+#include <cmath>
 
 namespace {
 
@@ -340,8 +343,9 @@ void TCostCenterQuestionForm::translateCaptions() {
         button->setText(translateControl(button->objectName(), button->text()));
         button->setAccessibleName(QString(button->text()).remove(QLatin1Char('&')));
     }
-    for (TLinkLabel *link : {MoreLbl, HistoryOtherToggleLbl, ShortCutHeaderLbl}) {
-        link->setText(translateControl(link->objectName(), link->text()));
+    // Link labels show no mnemonic: the marker is dropped from the caption.
+    for (TLinkLabel *link : {MoreLbl, HistoryOtherToggleLbl, ShortCutHeaderLbl, Label1}) {
+        link->setText(translateControl(link->objectName(), link->text()).remove(QLatin1Char('&')));
         link->setAccessibleName(QString(link->text()).remove(QLatin1Char('&')));
     }
     AddtoShortcuts1->setText(
@@ -690,13 +694,15 @@ void TCostCenterQuestionForm::ComputeColumnWidths() {
     const int columns = m_gridModel.columnCount();
     if (m_measured.size() != columns)
         m_measured = QList<int>(columns, 0);
-    const QFontMetrics metrics(DataDG->font());
+    // Measured as painted, in fractions, so that a code never ends in an ellipsis.
+    const QFontMetricsF metrics(DataDG->font());
     const int rows = m_gridModel.rowCount();
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < columns; ++c) {
             QString text;
             if (m_gridModel.CellText(r, c, text) && !text.isEmpty())
-                m_measured[c] = std::max(m_measured[c], metrics.horizontalAdvance(text));
+                m_measured[c] =
+                    std::max(m_measured[c], int(std::ceil(metrics.horizontalAdvance(text))) + 1);
         }
     }
     const int gridWidth = Layout().Rect(DataPnl).width();
