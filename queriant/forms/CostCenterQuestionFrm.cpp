@@ -691,20 +691,13 @@ void TCostCenterQuestionForm::FillGrid(const TCostCenterList &rows) {
 }
 
 void TCostCenterQuestionForm::ComputeColumnWidths() {
-    const int columns = m_gridModel.columnCount();
-    if (m_measured.size() != columns)
-        m_measured = QList<int>(columns, 0);
+    if (m_measured.size() != m_gridModel.columnCount())
+        m_measured = QList<int>(m_gridModel.columnCount(), 0);
     // Measured as painted, in fractions, so that a code never ends in an ellipsis.
     const QFontMetricsF metrics(DataDG->font());
-    const int rows = m_gridModel.rowCount();
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < columns; ++c) {
-            QString text;
-            if (m_gridModel.CellText(r, c, text) && !text.isEmpty())
-                m_measured[c] =
-                    std::max(m_measured[c], int(std::ceil(metrics.horizontalAdvance(text))) + 1);
-        }
-    }
+    RaiseColumnTextWidths(m_measured, m_gridModel, [&metrics](const QString &text) {
+        return text.isEmpty() ? 0 : int(std::ceil(metrics.horizontalAdvance(text))) + 1;
+    });
     const int gridWidth = Layout().Rect(DataPnl).width();
     m_widths = CostCenterColumnWidths(m_measured, gridWidth);
     for (int c = 0; c < int(m_widths.size()); ++c)
@@ -721,9 +714,10 @@ void TCostCenterQuestionForm::takeRow(int row) {
         return;
     if (m_activeLevel >= 0) {
         TQuestion *q = level(m_activeLevel);
-        if (!q || m_gridModel.HistoryMode() || m_gridModel.rowCount() == 0)
+        if (!q || (m_gridModel.Mode() == TCostCenterModel::cmHistory) ||
+            m_gridModel.rowCount() == 0)
             return;
-        const TCostCenter item = m_gridModel.Item(row, 0);
+        const TCostCenter item = m_gridModel.CostCenterAt(row, 0);
         q->SetAnswer(item.Code);
         q->AnswerDescription = item.Description.toUtf8();
         showSummary();
@@ -733,7 +727,7 @@ void TCostCenterQuestionForm::takeRow(int row) {
     QByteArrayList codes;
     QByteArrayList descriptions;
     for (int k = 0; k < levelCount(); ++k) {
-        const TCostCenter item = m_gridModel.Item(row, k);
+        const TCostCenter item = m_gridModel.CostCenterAt(row, k);
         codes << item.Code.toUtf8();
         descriptions << item.Description.toUtf8();
     }
@@ -825,7 +819,7 @@ void TCostCenterQuestionForm::SearchBtnClick() {
         Search[size_t(m_activeLevel)]->setFocus(Qt::OtherFocusReason);
         return;
     }
-    const TCostCenter first = m_gridModel.Item(0, 0);
+    const TCostCenter first = m_gridModel.CostCenterAt(0, 0);
     const bool exact = count == 1 && (first.Code.compare(text, Qt::CaseInsensitive) == 0 ||
                                       first.Description.compare(text, Qt::CaseInsensitive) == 0);
     if (!exact) {
@@ -1131,12 +1125,12 @@ void TCostCenterQuestionForm::OpenShortcutDialog(bool addRow) {
     TShortcutMngForm dialog(*manager, this);
     dialog.SetQuestionSet(*QuestionSet());
     dialog.SetOnSaved([this] { fillShortcuts(); });
-    if (addRow && m_gridModel.HistoryMode() && row >= 0) {
+    if (addRow && (m_gridModel.Mode() == TCostCenterModel::cmHistory) && row >= 0) {
         TShortCutDef *added = dialog.AddShortcut();
         QByteArrayList codes;
         QByteArrayList descriptions;
         for (int k = 0; k < m_gridModel.Levels(); ++k) {
-            const TCostCenter item = m_gridModel.Item(row, k);
+            const TCostCenter item = m_gridModel.CostCenterAt(row, k);
             codes << item.Code.toUtf8();
             descriptions << item.Description.toUtf8();
         }

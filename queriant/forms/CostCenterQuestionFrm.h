@@ -12,6 +12,7 @@
 
 #include "CostCenter.h"
 #include "CostCenterGrid.h"
+#include "CostCenterModel.h"
 #include "QuestionFrm.h"
 #include "ShortCutManager.h"
 
@@ -71,7 +72,7 @@ public:
     // Without a popup server the levels are plain edits.
     bool PlainLevels() const { return m_plainLevels; }
     bool ShortcutsCollapsed() const;
-    TCostCenterGridModel &GridModel() { return m_gridModel; }
+    TCostCenterModel &GridModel() { return m_gridModel; }
     const QList<int> &ColumnWidths() const { return m_widths; }
     // The text of HistoryLbl, and of the grid's header.
     QString HistoryText() const;
@@ -165,7 +166,7 @@ private:
     void hideDmsPrompt();
     void openHelp();
 
-    TCostCenterGridModel m_gridModel;
+    TCostCenterModel m_gridModel;
     TShortcutPaneModel m_shortcutModel;
     TShortCutDef m_dmsShortcut;
     int m_activeLevel = -1;

@@ -17,7 +17,6 @@
 #include "ZvRegistry.h"
 #include "ZvSharedSection.h"
 
-#include <QAbstractItemModelTester>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -227,29 +226,7 @@ protected:
 
 } // namespace
 
-TEST(CostCenterColumns, WidthRule) {
-    struct Case {
-        const char *name;
-        QList<int> measured;
-        int gridWidth;
-        QList<int> expected;
-    };
-    const Case cases[] = {
-        // fixed 44, flexible 100, factor (300-44-4)/100 = 2.52; last column then fills.
-        {"code and description", {40, 100}, 300, {44, 300 - 44 + 5}},
-        {"no descriptions: factor 1", {10, 0}, 100, {14, 100 - 14 + 5}},
-        {"history of two levels", {30, 60, 20, 40}, 400, {34, 203, 24, 400 - 261 + 5}},
-        {"wider than the grid keeps the measured share", {300, 100}, 200, {304, 4}},
-        {"nothing measured", {0, 0}, 50, {4, 50 - 4 + 5}},
-        {"no columns", {}, 100, {}},
-    };
-    for (const Case &c : cases) {
-        SCOPED_TRACE(c.name);
-        EXPECT_EQ(CostCenterColumnWidths(c.measured, c.gridWidth), c.expected);
-    }
-}
-
-TEST(CostCenterColumns, ShortcutPaneTexts) {
+TEST(CostCenterShortcutPane, RowTexts) {
     EXPECT_EQ(ShortcutPaneText(0, "1", QStringLiteral("Office"), false),
               QStringLiteral("F1  Office"));
     EXPECT_EQ(ShortcutPaneText(9, "9", QStringLiteral("Lab"), false), QStringLiteral("F10  Lab"));
@@ -259,31 +236,6 @@ TEST(CostCenterColumns, ShortcutPaneTexts) {
               QStringLiteral("        Odd"));
     EXPECT_EQ(ShortcutPaneText(1, "2", QStringLiteral("Office"), true),
               QStringLiteral("Office  F2"));
-}
-
-TEST(CostCenterColumns, GridModelModes) {
-    TCostCenterGridModel model;
-    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
-    model.SetSearchRows(
-        {{QStringLiteral("A1"), QStringLiteral("First")}, {QStringLiteral("A2"), QString()}});
-    EXPECT_EQ(model.columnCount(), 2);
-    EXPECT_EQ(model.index(1, 0).data().toString(), QStringLiteral("A2"));
-    TCostCenterHistory history;
-    history.CountCombinations = 2;
-    history.CountCategories = 2;
-    // The second combination is short: its missing level stays empty.
-    history.History = {{{QStringLiteral("D1"), QStringLiteral("Dept")},
-                        {QStringLiteral("P1"), QStringLiteral("Proj")}},
-                       {{QStringLiteral("D2"), QStringLiteral("Other")}}};
-    model.SetHistory(history);
-    EXPECT_EQ(model.rowCount(), 2);
-    EXPECT_EQ(model.columnCount(), 4);
-    EXPECT_EQ(model.index(0, 3).data().toString(), QStringLiteral("Proj"));
-    EXPECT_FALSE(model.index(1, 2).data().isValid());
-    QString cell;
-    EXPECT_FALSE(model.CellText(5, 0, cell));
-    model.Clear();
-    EXPECT_EQ(model.rowCount(), 0);
 }
 
 TEST_F(CostCenterFormTest, HistoryRowWithEnterAnswersAndChecksTheServer) {
@@ -627,8 +579,8 @@ TEST_F(CostCenterFormTest, MismatchedLookupAnswer) {
     d.ToggleHistoryOther();
     ASSERT_EQ(d.ActiveLevel(), 0);
     ASSERT_EQ(d.GridModel().rowCount(), 3);
-    EXPECT_EQ(d.GridModel().Item(0, 0).Description, QStringLiteral("Sales"));
-    EXPECT_EQ(d.GridModel().Item(2, 0).Description, QString());
+    EXPECT_EQ(d.GridModel().CostCenterAt(0, 0).Description, QStringLiteral("Sales"));
+    EXPECT_EQ(d.GridModel().CostCenterAt(2, 0).Description, QString());
     d.AcceptRow(1, false);
     EXPECT_EQ(d.ActiveLevel(), 1);
     EXPECT_TRUE(q(QStringLiteral("Department")).IsAnswerEmpty());
