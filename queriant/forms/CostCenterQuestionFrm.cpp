@@ -693,10 +693,23 @@ void TCostCenterQuestionForm::FillGrid(const TCostCenterList &rows) {
 void TCostCenterQuestionForm::ComputeColumnWidths() {
     if (m_measured.size() != m_gridModel.columnCount())
         m_measured = QList<int>(m_gridModel.columnCount(), 0);
-    // Measured as painted, in fractions, so that a code never ends in an ellipsis.
+    // Measured in fractions, so that a code never ends in an ellipsis. Text of the Latin
+    // blocks is summed from cached character advances (kerning only narrows it, so the sum is
+    // never too small); anything else is shaped whole. A search may return 10,000 rows.
     const QFontMetricsF metrics(DataDG->font());
-    RaiseColumnTextWidths(m_measured, m_gridModel, [&metrics](const QString &text) {
-        return text.isEmpty() ? 0 : int(std::ceil(metrics.horizontalAdvance(text))) + 1;
+    std::array<qreal, 0x300> advances;
+    advances.fill(-1);
+    RaiseColumnTextWidths(m_measured, m_gridModel, [&](const QString &text) {
+        qreal width = 0;
+        for (const QChar c : text) {
+            if (c.unicode() >= advances.size())
+                return int(std::ceil(metrics.horizontalAdvance(text))) + 1;
+            qreal &advance = advances[c.unicode()];
+            if (advance < 0)
+                advance = metrics.horizontalAdvance(c);
+            width += advance;
+        }
+        return text.isEmpty() ? 0 : int(std::ceil(width)) + 1;
     });
     const int gridWidth = Layout().Rect(DataPnl).width();
     m_widths = CostCenterColumnWidths(m_measured, gridWidth);
