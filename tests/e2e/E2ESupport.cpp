@@ -90,20 +90,28 @@ std::optional<QString> VirtualDisplay::xdotool(const QStringList &arguments, int
 }
 
 bool VirtualDisplay::focusClientWindow(int timeoutMs) const {
-    std::optional<QString> window;
-    const bool found = waitUntil(
-        [&] {
-            window = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                              QStringLiteral("--classname"), QStringLiteral("queriant")});
-            return window && !window->isEmpty();
-        },
-        timeoutMs);
-    if (!found)
-        return false;
-    const QString id = window->split(QLatin1Char('\n')).last();
-    // Let the dialog settle (it moves the focus to its first edit once shown).
-    QThread::msleep(400);
-    return xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), id}).has_value();
+    QElapsedTimer clock;
+    clock.start();
+    const auto findWindow = [&]() -> QString {
+        const std::optional<QString> found =
+            xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
+                     QStringLiteral("--classname"), QStringLiteral("queriant")});
+        return found ? found->split(QLatin1Char('\n')).last() : QString();
+    };
+    while (clock.elapsed() < timeoutMs) {
+        if (!findWindow().isEmpty()) {
+            // Let the dialog settle (it moves the focus to its first edit once shown), then take
+            // the window seen now: one that was unmapped meanwhile never gets the focus.
+            QThread::msleep(400);
+            const QString id = findWindow();
+            if (!id.isEmpty() &&
+                xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), id}, 3000))
+                return true;
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(50);
+    }
+    return false;
 }
 
 bool VirtualDisplay::typeLine(const QString &text) const {
