@@ -33,7 +33,7 @@ public:
     // Runs xdotool on this display; its standard output, or nothing when it failed.
     std::optional<QString> xdotool(const QStringList &arguments, int timeoutMs = 15000) const;
     // Waits for the client's window, gives it the input focus; false when none showed.
-    bool focusClientWindow(int timeoutMs = 15000) const;
+    bool focusClientWindow(int timeoutMs = 30000) const;
     // Types text and presses Return into the focused window.
     bool typeLine(const QString &text) const;
 
