@@ -16,6 +16,7 @@
 #include "SecureWipe.h"
 #include "SimpleTranslator.h"
 #include "TraceLog.h"
+#include "WindowPlacement.h"
 #include "ZvNamedEvent.h"
 
 #include <QAccessible>
@@ -68,14 +69,15 @@ QString UpdateTriggerEventName() {
 
 TMainForm::TMainForm(const QStringList &arguments)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_timeout([this] { DialogTimeOutTimer(); }) {
+      m_timeout([this] { DialogTimeOutTimer(); }),
+      m_foreground([this] { return isActiveWindow(); }, [this] { ForegroundRefused(); }) {
     resize(DesignWidth, DesignHeight);
     createControls();
     // Named after what it shows: each dialog renames it after its title.
     setWindowTitle(TitleLbl->caption());
 
     setUpLogging();
-    QApplication::setApplicationDisplayName(
+    TQueriantApplication::SetTitle(
         Translate(QStringLiteral("AppTitle"), QStringLiteral("Print job question")));
     logCommandLine(arguments);
 
@@ -92,6 +94,7 @@ TMainForm::~TMainForm() {
     LogInfo("MainFrm FormDestroy Handler");
     qApp->removeEventFilter(this);
     m_timeout.Stop();
+    m_foreground.Stop();
     m_dialog.reset();
     m_manager.reset();
     m_fileLog.reset();
@@ -291,10 +294,30 @@ void TMainForm::focusFirstEdit() {
         setFocus(Qt::OtherFocusReason);
 }
 
-void TMainForm::BringToForeground() {
+void TMainForm::BringToForeground(const QString &activationToken) {
     raise();
+    // Qt's Wayland client hands XDG_ACTIVATION_TOKEN to xdg-activation on the next request
+    // (a token the starting process passed is there from the start) and drops it.
+    if (!activationToken.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
     activateWindow();
+    if (!activationToken.isEmpty())
+        qunsetenv("XDG_ACTIVATION_TOKEN");
     focusFirstEdit();
+    if (isActiveWindow())
+        m_foreground.Stop();
+    else
+        m_foreground.Requested();
+}
+
+void TMainForm::ForegroundRefused() {
+    LogInfo("MainFrm the desktop did not bring the window to the front");
+}
+
+void TMainForm::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_foreground.Activated();
+    QWidget::changeEvent(event);
 }
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event) {
@@ -333,7 +356,7 @@ void TMainForm::placeAtClientSize() {
         resize(m_manager->FClientWidth, m_manager->FClientHeight);
     QScreen *monitor = screen() ? screen() : QGuiApplication::primaryScreen();
     if (monitor)
-        move(CentredOrigin(monitor->geometry(), size()));
+        PlaceTopLevel(*this, CentredOrigin(monitor->geometry(), size()));
 }
 
 void TMainForm::keyPressEvent(QKeyEvent *event) {
@@ -360,6 +383,7 @@ void TMainForm::HandleAnswerChanged(TQuestion &question) {
 
 void TMainForm::endOfJob() {
     m_timeout.Stop();
+    m_foreground.Stop();
     if (m_manager->RunMode() != rmAutomation) {
         TQueriantApplication::Terminate();
         return;
@@ -409,7 +433,7 @@ void TMainForm::DialogTimeOutTimer() {
 void TMainForm::StartQuestionManager(int Value) {
     try {
         m_manager->Start();
-        QApplication::setApplicationDisplayName(QString::number(Value));
+        TQueriantApplication::SetTitle(QString::number(Value));
     } catch (const std::exception &e) {
         HandleException(e);
     }
@@ -508,6 +532,7 @@ QString TMainForm::AutomationAnswer() {
 
 void TMainForm::AbandonAutomationJob() {
     m_timeout.Stop();
+    m_foreground.Stop();
     closeDialog();
     if (m_manager->Busy())
         m_manager->EndJob();

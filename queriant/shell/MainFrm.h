@@ -7,6 +7,7 @@
 
 #include "ClientTestFrm.h"
 #include "DialogTimeout.h"
+#include "ForegroundWatch.h"
 #include "PopupGUISvr.h"
 #include "QuestionManager.h"
 
@@ -87,6 +88,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
 
 private:
     void createControls();
@@ -97,7 +99,10 @@ private:
     // The job's client size, centred on the monitor.
     void placeAtClientSize();
     void closeDialog();
-    void BringToForeground();
+    // Raises and activates the window, the focus in its first control; activationToken is
+    // one a notification server gave for this activation. Watches whether the desktop let it.
+    void BringToForeground(const QString &activationToken = QString());
+    void ForegroundRefused();
     void focusFirstEdit();
     void endOfJob();
     void signalUpdateTrigger() noexcept;
@@ -121,5 +126,6 @@ private:
     std::unique_ptr<TClientTester> m_tester;
     std::unique_ptr<TQuestionForm> m_dialog;
     TDialogTimeout m_timeout;
+    TForegroundWatch m_foreground;
     const QEvent *m_lastKeyEvent = nullptr;
 };
