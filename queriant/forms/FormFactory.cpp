@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "FormFactory.h"
 
+#include "BalloonQuestionFrm.h"
 #include "ButtonQuestionFrm.h"
 #include "ComboQuestionFrm.h"
 #include "CostCenterQuestionFrm.h"
@@ -39,6 +40,7 @@ const std::map<QString, TFormCreator> &creators() {
         {QLatin1String(FormType::Radio), creator<TRadioQuestionForm>()},
         {QLatin1String(FormType::List), creator<TListQuestionForm>()},
         {QLatin1String(FormType::SqlList), creator<TSQLListQuestionForm>()},
+        {QLatin1String(FormType::Balloon), creator<TBalloonQuestionForm>()},
         {QLatin1String(FormType::GuestCard), creator<TGuestCardQuestionForm>()},
         {QLatin1String(FormType::CostCenter), creator<TCostCenterQuestionForm>()},
     };

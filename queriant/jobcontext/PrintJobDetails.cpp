@@ -79,7 +79,8 @@ void WritePriorJob(TSectionWriter &writer, const TPrintJobDetails &job) {
 }
 
 QString PriorJobsSectionName() {
-    return QStringLiteral("Local\\PopupPriorPrintJobDetailsList");
+    const QString name = qEnvironmentVariable("ZORVANT_PRIOR_JOBS_SECTION");
+    return name.isEmpty() ? QStringLiteral("Local\\PopupPriorPrintJobDetailsList") : name;
 }
 
 TPrintJobList::TPrintJobList(const QString &sectionName) : FMemFile(sectionName) {

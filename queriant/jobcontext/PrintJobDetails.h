@@ -49,7 +49,7 @@ private:
 std::unique_ptr<TPrintJobDetails> ReadPriorJob(TSectionReader &reader);
 void WritePriorJob(TSectionWriter &writer, const TPrintJobDetails &job);
 
-// "Local\PopupPriorPrintJobDetailsList".
+// "Local\PopupPriorPrintJobDetailsList"; ZORVANT_PRIOR_JOBS_SECTION names another one (tests).
 QString PriorJobsSectionName();
 
 class TPrintJobList {

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "QuestionManager.h"
 
+#include "CostCenterServices.h"
 #include "Log.h"
 #include "ResourceStrings.h"
 #include "SecureWipe.h"
@@ -25,9 +26,6 @@ void TJobSource::SetUserName(TQuestionManager &, const QString &) {}
 void TJobSource::CheckLastAnswers(TQuestionManager &) {}
 void TJobSource::UseLastAnswers(TQuestionManager &) {}
 void TJobSource::SaveLastAnswers(TQuestionManager &) {}
-bool TJobSource::ChargeToBalloonNotify(TQuestionManager &) {
-    return false;
-}
 
 // ---- TQuestionManager ------------------------------------------------------------------------
 
@@ -35,6 +33,7 @@ TQuestionManager::TQuestionManager(const TJobStart &start, std::unique_ptr<TJobS
     : FRunMode(start.RunMode), m_start(start), m_source(std::move(source)) {}
 
 TQuestionManager::~TQuestionManager() {
+    FBalloon.reset();
     ClearQuestions();
     m_source.reset();
 }
@@ -71,6 +70,7 @@ int TQuestionManager::IndexOfSet(const TQuestionSet *set) const {
 
 void TQuestionManager::Start() {
     FBusy = true;
+    FBalloonShown = false;
     switch (FRunMode) {
     case rmAutomation:
         break;
@@ -196,6 +196,8 @@ void TQuestionManager::NotifyActivity() {
 }
 
 void TQuestionManager::EndJob() {
+    // A job ended another way leaves no balloon behind to end it a second time.
+    FBalloon.reset();
     if (FRunMode == rmRequestFile && m_source)
         m_source->EndJob(*this);
     ClearQuestions();
@@ -245,10 +247,6 @@ void TQuestionManager::SaveLastAnswers() {
         m_source->SaveLastAnswers(*this);
 }
 
-bool TQuestionManager::ChargeToBalloonNotify() {
-    return isServerJob() && m_source->ChargeToBalloonNotify(*this);
-}
-
 QString TQuestionManager::GetUserName() const {
     return isServerJob() ? m_source->GetUserName() : QString();
 }
@@ -256,6 +254,94 @@ QString TQuestionManager::GetUserName() const {
 void TQuestionManager::SetUserName(const QString &name) {
     if (isServerJob())
         m_source->SetUserName(*this, name);
+}
+
+// ---- The charge balloon ----------------------------------------------------------------------
+
+std::unique_ptr<TBalloonNotifier> TQuestionManager::CreateBalloon() const {
+    return BalloonFactory ? BalloonFactory() : nullptr;
+}
+
+QString ChargedToText(const TQuestionSet &set) {
+    QStringList answers;
+    for (const TQuestion *question : set.Questions) {
+        QString answer = question->GetAnswer();
+        if (!answer.isEmpty())
+            answers.append(answer);
+        zv::SecureWipe(answer);
+    }
+    return answers.join(QStringLiteral(", "));
+}
+
+bool TQuestionManager::ChargeToBalloonNotify() {
+    // Cost centers chosen without the dialog come from a popup server's answers only.
+    if (!HasServerLookups())
+        return false;
+    bool due = false;
+    QString chargedTo;
+    for (const auto &entry : FQuestionSetList) {
+        TQuestionSet &set = *entry;
+        if (set.FormType != FormType::CostCenter)
+            continue;
+        // The option first: without it the server is not asked.
+        if (m_options.CostCenterMandatory && CheckCostCenters(set, true)) {
+            LogInfo("QuestionManager.ChargeToBalloonNotify no need to present the Charge to "
+                    "balloon as only one cost center and mandatory.");
+        } else if (!FBalloonShown && (set.SkipState == 1 || set.SkipState == 2)) {
+            due = true;
+            chargedTo = ChargedToText(set);
+        }
+        break;
+    }
+    if (!due)
+        return false;
+    LogInfo("QuestionManager.ChargeToBalloonNotify about to display the balloon message to show "
+            "user or cost center is charged to.");
+    FBalloon = CreateBalloon();
+    if (!FBalloon) {
+        LogError("QuestionManager.ChargeToBalloonNotify has no balloon to show");
+        return false;
+    }
+    FBalloon->SetVersion(1);
+    FBalloon->Show();
+    FBalloon->OnClick = [this](TBalloonNotifier &) { chargeBalloonEnded(true); };
+    FBalloon->OnBalloonTimeout = [this](TBalloonNotifier &) { chargeBalloonEnded(false); };
+    if (OnChargeToBalloonShow)
+        OnChargeToBalloonShow(*this);
+    if (chargedTo.isEmpty()) {
+        LogInfo("QuestionManager.ChargeToBalloonNotify charge to user as blank cost center.");
+        chargedTo = GetUserName();
+    }
+    const QString title = LoadResString(Res::SPrintChargeInfoTitle);
+    const QString message = FormatResText(LoadResString(Res::SPrintChargeInfoMsg), {chargedTo});
+    if (FBalloon)
+        FBalloon->ShowBalloon(title, message, quint8(FDialogTimeout & 0xFF), biInformation);
+    FBalloonShown = true;
+    return true;
+}
+
+void TQuestionManager::chargeBalloonEnded(bool clicked) {
+    // Freed before the host hears of it: the host may end the job or show the dialog again.
+    if (std::unique_ptr<TBalloonNotifier> balloon = std::move(FBalloon)) {
+        balloon->HideBalloon();
+        balloon->Hide();
+    }
+    const TNotifyEvent &event = clicked ? OnChargeToBalloonClicked : OnChargeToBalloonTimeout;
+    if (event)
+        event(*this);
+}
+
+void TQuestionManager::ShowCostCenterForm() {
+    for (int i = 0; i < QuestionSetCount(); ++i) {
+        TQuestionSet *set = QuestionSet(i);
+        if (set->FormType != FormType::CostCenter)
+            continue;
+        set->SkipState = 2;
+        FCurrentSet = QuestionSet(i - 1);
+        NextSet();
+        return;
+    }
+    LogInfo("QuestionManager.ShowCostCenterForm could not find cost center form to show");
 }
 
 // ---- Form modes ------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 // answered, cancelled or timed out. Talks to the host only through its events.
 #pragma once
 
+#include "BalloonNotifier.h"
 #include "CostCenter.h"
 #include "JobOptions.h"
 #include "JobStart.h"
@@ -50,19 +51,22 @@ public:
     virtual void CheckLastAnswers(TQuestionManager &manager);
     virtual void UseLastAnswers(TQuestionManager &manager);
     virtual void SaveLastAnswers(TQuestionManager &manager);
-    // Whether the charge balloon is now shown (the job then waits for it).
-    virtual bool ChargeToBalloonNotify(TQuestionManager &manager);
 };
 
 // A set's place in the job: first of several, single, last of several, otherwise middle;
 // the first match wins.
 TFormMode FormModeFor(const TQuestionManager &manager, const TQuestionSet *set);
 
+// What the charge balloon names as charged: the set's answers that are not empty, joined with
+// ", "; empty when every level is.
+QString ChargedToText(const TQuestionSet &set);
+
 class TQuestionManager {
 public:
     using TNotifyEvent = std::function<void(TQuestionManager &)>;
     using TPresentEvent = std::function<void(TQuestionManager &, TQuestionSet &, TWizardDirection)>;
     using TAnswerEvent = std::function<void(TQuestion &)>;
+    using TBalloonFactory = std::function<std::unique_ptr<TBalloonNotifier>()>;
 
     // start: the job's command line. source: the job source of run modes 1 to 3; without
     // one, starting such a job raises an error.
@@ -96,7 +100,15 @@ public:
     void CheckLastAnswers();
     void UseLastAnswers();
     void SaveLastAnswers();
+
+    // The charge balloon: shown after the last set when the job's cost center was chosen
+    // without the dialog; returns whether it is now shown (the job then waits for it).
     bool ChargeToBalloonNotify();
+    // Presents the cost-center set again (the balloon was clicked).
+    void ShowCostCenterForm();
+    // A new notifier from BalloonFactory; none without a factory.
+    std::unique_ptr<TBalloonNotifier> CreateBalloon() const;
+    TBalloonNotifier *Balloon() const { return FBalloon.get(); }
 
     // The options of the job, as its source set them at the start; defaults before that.
     const TJobOptions &JobOptions() const { return m_options; }
@@ -165,6 +177,8 @@ public:
     bool FGuestMode = false;
     bool FGuestAccountUser = false;
     QString FQueueName;
+    // The charge balloon while it is shown.
+    std::unique_ptr<TBalloonNotifier> FBalloon;
     bool FBalloonShown = false;
     bool FSkipIfNotMandatory = false;
     qint32 FKeepLastAnswersPeriod = 0;
@@ -183,11 +197,14 @@ public:
     TNotifyEvent OnChargeToBalloonShow;
     TNotifyEvent OnChargeToBalloonTimeout;
     TNotifyEvent OnChargeToBalloonClicked;
+    // Makes the notifiers of the charge balloon and the balloon dialog.
+    TBalloonFactory BalloonFactory;
 
 private:
     bool isServerJob() const;
     TServerLookups &lookups() const;
     void finishAtLastSet();
+    void chargeBalloonEnded(bool clicked);
     void present(TQuestionSet *set, TWizardDirection direction);
     std::vector<const TQuestionSet *> visibleSets() const;
 

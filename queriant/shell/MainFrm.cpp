@@ -2,6 +2,7 @@
 #include "MainFrm.h"
 
 #include "AlignLabel.h"
+#include "BalloonNotify.h"
 #include "ErrorScreen.h"
 #include "FileLog.h"
 #include "FormFactory.h"
@@ -235,6 +236,16 @@ void TMainForm::createManager(const QStringList &parameters) {
     m.OnTimeout = [this](TQuestionManager &manager) { HandleTimeout(manager); };
     m.OnFinished = [this](TQuestionManager &manager) { HandleFinished(manager); };
     m.OnHide = [this](TQuestionManager &manager) { HandleHide(manager); };
+    m.OnChargeToBalloonShow = [this](TQuestionManager &manager) {
+        HandleChargeToBalloonShow(manager);
+    };
+    m.OnChargeToBalloonTimeout = [this](TQuestionManager &manager) {
+        HandleChargeToBalloonTimeout(manager);
+    };
+    m.OnChargeToBalloonClicked = [this](TQuestionManager &manager) {
+        HandleChargeToBalloonClicked(manager);
+    };
+    m.BalloonFactory = [] { return std::make_unique<TBalloonNotify>(); };
 }
 
 void TMainForm::StartJob() {
@@ -242,6 +253,9 @@ void TMainForm::StartJob() {
         return;
     m_manager->Start();
     if (m_manager->VisibleSetCount() == 0)
+        return;
+    // A balloon set at the start keeps the window hidden until a dialog comes.
+    if (m_dialog && m_dialog->isHidden())
         return;
     show();
     BringToForeground();
@@ -258,6 +272,7 @@ void TMainForm::HandlePresentQuestionSet(TQuestionManager &manager, TQuestionSet
     const QString formType = QString::fromUtf8(set.FormType);
     LogInfo("MainFrm HandlePresentQuestionSet QuestionSet.FormType: %S", formType);
     closeDialog();
+    const bool wasHidden = isHidden();
     // The host's own title bar lies behind the dialog: not there for screen readers.
     Panel2->hide();
     std::unique_ptr<TQuestionForm> form = CreateQuestionForm(formType, this);
@@ -278,7 +293,12 @@ void TMainForm::HandlePresentQuestionSet(TQuestionManager &manager, TQuestionSet
     dialog->SetFormMode(mode);
     dialog->SetWizardDirection(direction);
     dialog->ShowForm();
-    if (m_dialog.get() == dialog)
+    if (m_dialog.get() != dialog)
+        return;
+    // Back after a balloon: in front, as at the start.
+    if (wasHidden && isVisible())
+        BringToForeground();
+    else
         focusFirstEdit();
 }
 
@@ -384,13 +404,15 @@ void TMainForm::HandleAnswerChanged(TQuestion &question) {
 void TMainForm::endOfJob() {
     m_timeout.Stop();
     m_foreground.Stop();
+    // The job's sets are freed: no dialog may stay to show them (a dialog that passed itself
+    // over at the end of the job would meet its freed set at its next focus change). Nothing
+    // stays on screen once the caller has its answer.
+    closeDialog();
+    hide();
     if (m_manager->RunMode() != rmAutomation) {
         TQueriantApplication::Terminate();
         return;
     }
-    // Automation: nothing stays on screen once the caller has its answer.
-    closeDialog();
-    hide();
     emit AutomationJobEnded();
 }
 
@@ -421,6 +443,31 @@ void TMainForm::HandleFinished(TQuestionManager &manager) {
 
 void TMainForm::HandleHide(TQuestionManager &) {
     hide();
+}
+
+void TMainForm::HandleChargeToBalloonShow(TQuestionManager &) {
+    LogInfo("TMainForm.HandleChargeToBalloonShow hiding question form now.");
+    m_timeout.Stop();
+    if (m_dialog)
+        m_dialog->hide();
+    hide();
+    QCoreApplication::processEvents();
+}
+
+void TMainForm::HandleChargeToBalloonTimeout(TQuestionManager &manager) {
+    LogInfo("TMainForm.HandleChargeToBalloonTimeout, finishing the print job now.");
+    manager.Finish();
+}
+
+void TMainForm::HandleChargeToBalloonClicked(TQuestionManager &manager) {
+    LogInfo("TMainForm.HandleChargeToBalloonClicked restoring question form now.");
+    show();
+    m_timeout.Arm(manager.FDialogTimeout);
+    QCoreApplication::processEvents();
+    LogInfo("TMainForm.HandleChargeToBalloonClicked requesting qmanager to show cost center form.");
+    manager.ShowCostCenterForm();
+    if (isVisible())
+        BringToForeground();
 }
 
 void TMainForm::DialogTimeOutTimer() {

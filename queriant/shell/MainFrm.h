@@ -117,6 +117,9 @@ private:
     void HandleTimeout(TQuestionManager &manager);
     void HandleFinished(TQuestionManager &manager);
     void HandleHide(TQuestionManager &manager);
+    void HandleChargeToBalloonShow(TQuestionManager &manager);
+    void HandleChargeToBalloonTimeout(TQuestionManager &manager);
+    void HandleChargeToBalloonClicked(TQuestionManager &manager);
     void DialogTimeOutTimer();
 
     std::unique_ptr<TZvTraceLog> m_traceLog;

@@ -2,9 +2,13 @@
 #include "E2ESupport.h"
 
 #include <QCoreApplication>
+#include <QDBusConnectionInterface>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QThread>
 
@@ -30,6 +34,13 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs) {
         QThread::msleep(20);
     }
     return true;
+}
+
+void stopProcess(QProcess &process) {
+    process.terminate();
+    if (!process.waitForFinished(5000))
+        process.kill();
+    process.waitForFinished(1000);
 }
 
 bool processAlive(qint64 pid) {
@@ -67,10 +78,7 @@ VirtualDisplay::VirtualDisplay() : m_server(std::make_unique<QProcess>()) {
 }
 
 VirtualDisplay::~VirtualDisplay() {
-    m_server->terminate();
-    if (!m_server->waitForFinished(5000))
-        m_server->kill();
-    m_server->waitForFinished(1000);
+    stopProcess(*m_server);
 }
 
 std::optional<QString> VirtualDisplay::xdotool(const QStringList &arguments, int timeoutMs) const {
@@ -139,10 +147,43 @@ WaylandCompositor::WaylandCompositor()
 }
 
 WaylandCompositor::~WaylandCompositor() {
-    m_server->terminate();
-    if (!m_server->waitForFinished(5000))
-        m_server->kill();
-    m_server->waitForFinished(1000);
+    stopProcess(*m_server);
+}
+
+NotificationServer::NotificationServer(const VirtualDisplay &display, const PrivateBus &bus,
+                                       const QString &configDir)
+    : m_env(QProcessEnvironment::systemEnvironment()), m_server(std::make_unique<QProcess>()) {
+    m_env.insert(QStringLiteral("DISPLAY"), display.name());
+    m_env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+    const QString config = configDir + QStringLiteral("/dunstrc");
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly) ||
+        file.write("[global]\n    font = DejaVu Sans 10\n    width = 420\n"
+                   "    offset = 16x16\n    frame_width = 1\n") < 0)
+        throw std::runtime_error("cannot write the dunst configuration");
+    file.close();
+    m_server->setProcessEnvironment(m_env);
+    m_server->setStandardOutputFile(QProcess::nullDevice());
+    m_server->setStandardErrorFile(configDir + QStringLiteral("/dunst.log"));
+    m_server->start(QStringLiteral("dunst"), {QStringLiteral("-config"), config});
+    if (!m_server->waitForStarted(10000))
+        throw std::runtime_error("dunst cannot be started");
+    // Serving once it owns the name; a client calling earlier would start another one.
+    const QString connection = QStringLiteral("notification-watch");
+    const QDBusConnection watch = bus.connect(connection);
+    const bool serving = waitUntil(
+        [&] {
+            return watch.interface()->isServiceRegistered(
+                QStringLiteral("org.freedesktop.Notifications"));
+        },
+        10000);
+    bus.disconnect(connection);
+    if (!serving)
+        throw std::runtime_error("dunst did not take the notification service");
+}
+
+NotificationServer::~NotificationServer() {
+    stopProcess(*m_server);
 }
 
 QProcessEnvironment WaylandCompositor::clientEnvironment(QProcessEnvironment base) const {
@@ -178,6 +219,47 @@ std::optional<QString> answerOverAccessibility(const QString &sessionBus, const 
         return std::nullopt;
     }
     return out;
+}
+
+std::optional<QString> NotificationServer::dunstctl(const QStringList &arguments) const {
+    QProcess tool;
+    tool.setProcessEnvironment(m_env);
+    tool.start(QStringLiteral("dunstctl"), arguments);
+    if (!tool.waitForFinished(15000) || tool.exitStatus() != QProcess::NormalExit ||
+        tool.exitCode() != 0)
+        return std::nullopt;
+    return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+}
+
+int NotificationServer::displayed() const {
+    return dunstctl({QStringLiteral("count"), QStringLiteral("displayed")}).value_or("-1").toInt();
+}
+
+bool NotificationServer::waitForDisplayed(int n, int timeoutMs) const {
+    return waitUntil([&] { return displayed() == n; }, timeoutMs);
+}
+
+QList<NotificationServer::Shown> NotificationServer::history() const {
+    QList<Shown> shown;
+    const std::optional<QString> json = dunstctl({QStringLiteral("history")});
+    if (!json)
+        return shown;
+    const QJsonArray entries = QJsonDocument::fromJson(json->toUtf8())
+                                   .object()
+                                   .value(QStringLiteral("data"))
+                                   .toArray()
+                                   .at(0)
+                                   .toArray();
+    for (const QJsonValue &entry : entries) {
+        const QJsonObject fields = entry.toObject();
+        const auto field = [&](const char *name) {
+            return fields.value(QLatin1String(name)).toObject().value(QStringLiteral("data"));
+        };
+        // dunst counts the display time in microseconds.
+        shown.append({field("appname").toString(), field("summary").toString(),
+                      field("body").toString(), int(field("timeout").toDouble() / 1000)});
+    }
+    return shown;
 }
 
 } // namespace e2e

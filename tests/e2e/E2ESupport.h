@@ -67,7 +67,41 @@ private:
 std::optional<QString> answerOverAccessibility(const QString &sessionBus, const QString &window,
                                                const QStringList &texts, const QString &button);
 
+// dunst, the desktop's notification server, on a display and a private bus; dunstctl acts as
+// the user and reads back what was shown. Stopped when the object goes.
+class NotificationServer {
+public:
+    // A notification as dunst keeps it once it is gone from the screen.
+    struct Shown {
+        QString appName;
+        QString summary;
+        QString body;
+        int timeoutMs = 0;
+    };
+
+    // configDir: where its configuration file goes.
+    NotificationServer(const VirtualDisplay &display, const PrivateBus &bus,
+                       const QString &configDir);
+    ~NotificationServer();
+    NotificationServer(const NotificationServer &) = delete;
+    NotificationServer &operator=(const NotificationServer &) = delete;
+
+    // dunstctl's output, or nothing when it failed.
+    std::optional<QString> dunstctl(const QStringList &arguments) const;
+    int displayed() const;
+    // Newest first.
+    QList<Shown> history() const;
+    // Waits until n notifications are on the screen.
+    bool waitForDisplayed(int n, int timeoutMs = 15000) const;
+
+private:
+    QProcessEnvironment m_env;
+    std::unique_ptr<QProcess> m_server;
+};
+
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs);
 bool processAlive(qint64 pid);
+// Asks the process to end, kills it when it does not.
+void stopProcess(QProcess &process);
 
 } // namespace e2e

@@ -2,6 +2,7 @@
 // A popup-server job with the real programs: zvpopupd serves the job on the loopback
 // interface, zvjob holds the job and starts queriant for it, and the dialogs are answered
 // under Xvfb by typing. The answer record zvjob decrypts is compared line by line.
+#include "AesUse.h"
 #include "E2ESupport.h"
 #include "PopupServerProcess.h"
 #include "TestSupport.h"
@@ -11,7 +12,9 @@
 #include "ZvNamedEvent.h"
 #include "ZvSharedSection.h"
 
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -88,10 +91,15 @@ protected:
     zvtest::Sandbox sandbox;
     QString trigger = sandbox.uniqueName(QStringLiteral("trigger"));
     zvtest::ScopedEnv triggerEnv{"ZORVANT_UPDATE_TRIGGER", trigger.toUtf8()};
+    // Remembered answers of this test only, also when other tests run beside it.
+    zvtest::ScopedEnv priorJobsEnv{"ZORVANT_PRIOR_JOBS_SECTION",
+                                   sandbox.uniqueName(QStringLiteral("priorjobs")).toUtf8()};
 
     // The client signals the trigger at its end, creating it when missing.
     ~PopupJobE2E() override { zv::ZvNamedEvent::unlink(trigger); }
     std::unique_ptr<zvtest::PopupServerProcess> server;
+    // The client's session bus; none when empty.
+    QString busAddress;
 
     void startServer(const QStringList &faults = {}, const QByteArray &json = scenario()) {
         server = std::make_unique<zvtest::PopupServerProcess>(
@@ -115,6 +123,8 @@ protected:
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
         env.insert(QStringLiteral("DISPLAY"), display);
         env.insert(QStringLiteral("XDG_SESSION_ID"), QStringLiteral("5"));
+        if (!busAddress.isEmpty())
+            env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), busAddress);
         job.setProcessEnvironment(env);
         job.start(e2e::binPath(QStringLiteral("zvjob")),
                   {QStringLiteral("--json"), QStringLiteral("--timeout"), QStringLiteral("90"),
@@ -580,4 +590,165 @@ TEST_F(CostCenterE2E, DmsProposalAcceptedAndRefused) {
     ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
     EXPECT_EQ(job.answers(), QStringList({"CC_Static", "Dept\rD100", "CC_Static", "Project\rP110"}))
         << qPrintable(QJsonDocument(job.report).toJson());
+}
+
+// ---- The charge balloon --------------------------------------------------------------------
+
+namespace {
+
+// Two cost-center levels whose remembered answers are used again without asking.
+QByteArray chargeScenario() {
+    QJsonArray levels;
+    for (const auto &[name, category] : {std::pair{"Department", "Dept"}, {"Project", "Project"}}) {
+        QJsonObject level = descriptor(name, "costcenter", category);
+        level["options"] = 96;
+        level["mandatory"] = 0;
+        levels.append(level);
+    }
+    const QJsonObject queue{
+        {"transaction", 9}, {"options", 0}, {"group", "Charge"}, {"descriptors", levels}};
+    const QJsonObject root{
+        {"version", 1005},
+        {"queues", QJsonObject{{"Charge", queue}}},
+        {"costCenters",
+         QJsonObject{{"Dept", QJsonArray{costCenter("ACME", "Acme"), costCenter("BETA", "Beta")}},
+                     {"Project", QJsonArray{costCenter("001", "Print room", "ACME"),
+                                            costCenter("002", "Post room", "ACME"),
+                                            costCenter("101", "Lab", "BETA")}}}},
+        {"recentCodes", QJsonObject{{"alice", QJsonObject{{"Dept", QJsonArray{"ACME"}}}}}},
+        {"verify", QJsonObject{{"rule", "always"}}}};
+    return QJsonDocument(root).toJson();
+}
+
+const QString ChargedTo = QStringLiteral("This print job is charged to %1. Click here if you want "
+                                         "to change this.");
+
+// The job runs with dunst as the desktop's notification server.
+class ChargeBalloonE2E : public PopupJobE2E {
+protected:
+    void SetUp() override {
+        startServer({}, chargeScenario());
+        busAddress = bus.address();
+        // velkor keeps the prior-jobs section between the jobs.
+        zv::ZvRegKey::create(zv::RegRoot::LocalMachine,
+                             QStringLiteral("SOFTWARE\\Zorvant\\Installed Components"))
+            .writeString(QStringLiteral("Path"),
+                         QFileInfo(e2e::binPath(QStringLiteral("velkor"))).dir().absolutePath() +
+                             QStringLiteral("/.."));
+        // Never a further part of the earlier job: the dialogs are gone through.
+        setting(QStringLiteral("SkipDialogTimeout"), 0);
+        setting(QStringLiteral("CheckDocNames"), 0);
+        // The balloon's display time.
+        setting(QStringLiteral("FinishDialogTimeout"), 2);
+    }
+    void TearDown() override { zv::ZvSharedSection::unlink(PriorJobsSectionName()); }
+
+    static void setting(const QString &name, quint32 value) {
+        zv::ZvRegKey::create(zv::RegRoot::LocalMachine,
+                             QStringLiteral("SOFTWARE\\Zorvant\\Popup Client"))
+            .writeDWord(name, value);
+    }
+    // The answers of an earlier job of the same server and question group, as it left them.
+    static void remember(const QByteArray &answers) {
+        TAesUse::Init();
+        TPrintJobList list;
+        list.LoadPrintJobs();
+        auto job = std::make_unique<TPrintJobDetails>("127.0.0.1", "Charge", "earlier.pdf");
+        job->LastQuestions = "Department\rProject\r";
+        job->SetLastAnswers(answers);
+        job->LastUserResponse = 1;
+        job->JobReceived = DateTimeToJobTime(QDateTime::currentDateTime());
+        list.Add(std::move(job));
+        list.SavePrintJobs();
+    }
+    // Runs a job on the queue; act runs once the balloon is on the screen.
+    Job run(const std::function<void()> &act = {}) {
+        QProcess process;
+        startJob(process, QStringLiteral("Charge"), display.name());
+        if (act) {
+            EXPECT_TRUE(dunst.waitForDisplayed(1));
+            act();
+        }
+        return finish(process);
+    }
+
+    e2e::VirtualDisplay display;
+    e2e::PrivateBus bus;
+    e2e::NotificationServer dunst{display, bus, sandbox.dir()};
+};
+
+} // namespace
+
+TEST_F(ChargeBalloonE2E, LeftAloneTheBalloonEndsTheJobAsAnswered) {
+    remember("ACME\r001\r");
+    QElapsedTimer clock;
+    clock.start();
+    const Job job = run([] {});
+    ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
+    EXPECT_GE(clock.elapsed(), 2000) << "the balloon's two seconds";
+    EXPECT_EQ(job.answers(), QStringList({"CC_Static", "Dept\rACME", "CC_Static", "Project\r001"}))
+        << qPrintable(QJsonDocument(job.report).toJson());
+    const auto shown = dunst.history();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].summary, "Print Charge Information");
+    EXPECT_EQ(shown[0].body, ChargedTo.arg("ACME, 001"));
+    EXPECT_EQ(shown[0].timeoutMs, 2000);
+    EXPECT_EQ(job.count(QStringLiteral("TMainForm.HandleChargeToBalloonShow hiding question form "
+                                       "now.")),
+              1);
+    EXPECT_EQ(job.count(QStringLiteral("TMainForm.HandleChargeToBalloonTimeout, finishing the "
+                                       "print job now.")),
+              1);
+}
+
+TEST_F(ChargeBalloonE2E, BlankLevelsNameTheUser) {
+    // Levels left blank count as answered, so the dialog passes over them.
+    setting(QStringLiteral("SkipIfNotMandatory"), 1);
+    remember("\r\r");
+    const Job job = run([] {});
+    ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
+    const auto shown = dunst.history();
+    ASSERT_EQ(shown.size(), 1);
+    EXPECT_EQ(shown[0].body, ChargedTo.arg("alice"));
+    EXPECT_EQ(job.count(QStringLiteral("charge to user as blank cost center.")), 1);
+}
+
+TEST_F(ChargeBalloonE2E, SwitchedOffTheJobEndsAfterTheLastSet) {
+    setting(QStringLiteral("ShowChargeBalloonMessage"), 0);
+    setting(QStringLiteral("FinishDialogTimeout"), 60);
+    remember("ACME\r001\r");
+    QElapsedTimer clock;
+    clock.start();
+    const Job job = run();
+    ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
+    EXPECT_LT(clock.elapsed(), 30000) << "nothing waited for";
+    EXPECT_EQ(job.answers(), QStringList({"CC_Static", "Dept\rACME", "CC_Static", "Project\r001"}));
+    EXPECT_TRUE(dunst.history().isEmpty());
+    EXPECT_EQ(dunst.displayed(), 0);
+    EXPECT_EQ(job.count(QStringLiteral("HandleChargeToBalloonShow")), 0);
+}
+
+TEST_F(ChargeBalloonE2E, ClickShowsTheCostCentersAndTheEndBringsNoSecondBalloon) {
+    // Long enough that only the click ends it.
+    setting(QStringLiteral("FinishDialogTimeout"), 60);
+    remember("ACME\r001\r");
+    const Job job = run([this] {
+        EXPECT_TRUE(dunst.dunstctl({QStringLiteral("action"), QStringLiteral("0")}));
+        ASSERT_TRUE(display.focusClientWindow());
+        // The remembered codes are in the levels: each is replaced by another.
+        for (const QString &code : {QStringLiteral("beta"), QStringLiteral("101")}) {
+            EXPECT_TRUE(display.xdotool({QStringLiteral("key"), QStringLiteral("ctrl+a")}));
+            EXPECT_TRUE(display.typeLine(code));
+        }
+        EXPECT_TRUE(display.xdotool({QStringLiteral("key"), QStringLiteral("Return")}));
+    });
+    ASSERT_EQ(job.exitCode, 1) << qPrintable(job.err);
+    EXPECT_EQ(job.answers(), QStringList({"CC_Static", "Dept\rBETA", "CC_Static", "Project\r101"}))
+        << qPrintable(QJsonDocument(job.report).toJson());
+    EXPECT_EQ(dunst.history().size(), 1) << "one balloon, taken away by the click";
+    EXPECT_EQ(dunst.displayed(), 0);
+    EXPECT_EQ(job.count(QStringLiteral("TMainForm.HandleChargeToBalloonClicked requesting "
+                                       "qmanager to show cost center form.")),
+              1);
+    EXPECT_EQ(job.count(QStringLiteral("HandleChargeToBalloonShow")), 1);
 }

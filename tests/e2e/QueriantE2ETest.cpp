@@ -94,6 +94,51 @@ TEST_F(QueriantE2E, RequestFileJobAnsweredByTyping) {
     EXPECT_TRUE(event->wait(0)) << "the update trigger is signalled at the end of the run";
 }
 
+// Two balloon sets before a dialog, shown by dunst: the first is clicked, the second left to
+// its two seconds, then the dialog comes.
+TEST_F(QueriantE2E, BalloonSetsShowOnTheDesktopAndMoveOnWhenTheyEnd) {
+    e2e::VirtualDisplay display;
+    e2e::PrivateBus bus;
+    e2e::NotificationServer dunst(display, bus, sandbox.dir());
+    const auto balloon = [](const QString &title, const QString &prompt) {
+        return QStringLiteral("<questionset><formtype>balloonform</formtype><title>%1</title>"
+                              "<timeout>2</timeout><question><id>balloonform</id><prompt>%2"
+                              "</prompt><icon>2</icon></question></questionset>")
+            .arg(title, prompt);
+    };
+    QProcess job;
+    QProcessEnvironment env = environment(display.name());
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+    job.setProcessEnvironment(env);
+    job.start(e2e::binPath(QStringLiteral("zvrequest")),
+              {QStringLiteral("--timeout"), QStringLiteral("60"), QStringLiteral("--section"),
+               sandbox.uniqueName(QStringLiteral("req")),
+               writeRequest(request(
+                   balloon(QStringLiteral("Printer"), QStringLiteral("Toner is low")) +
+                   balloon(QStringLiteral("Queue"), QStringLiteral("Your job waits for paper")) +
+                   stringSet(QStringLiteral("Your name?"), 2)))});
+    ASSERT_TRUE(job.waitForStarted());
+
+    ASSERT_TRUE(dunst.waitForDisplayed(1));
+    ASSERT_TRUE(dunst.dunstctl({QStringLiteral("action"), QStringLiteral("0")}));
+    ASSERT_TRUE(e2e::waitUntil([&] { return dunst.history().size() == 2; }, 15000))
+        << "the second balloon follows the first and ends by its time";
+    ASSERT_TRUE(display.focusClientWindow());
+    ASSERT_TRUE(display.typeLine(QStringLiteral("Ann")));
+    const JobRun run = finish(job);
+    EXPECT_EQ(run.exitCode, 1) << qPrintable(run.err);
+    EXPECT_TRUE(run.out.contains("<answer>Ann</answer>")) << qPrintable(run.out);
+
+    const auto shown = dunst.history();
+    ASSERT_EQ(shown.size(), 2);
+    EXPECT_EQ(shown[1].summary, "Printer");
+    EXPECT_EQ(shown[1].body, "Toner is low");
+    EXPECT_EQ(shown[0].summary, "Queue");
+    EXPECT_EQ(shown[0].body, "Your job waits for paper");
+    EXPECT_EQ(shown[0].timeoutMs, 2000);
+    EXPECT_EQ(dunst.displayed(), 0);
+}
+
 TEST_F(QueriantE2E, RequestFileJobTimesOut) {
     QProcess job;
     QElapsedTimer clock;

@@ -1,5 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "AlignLabel.h"
+#include "BalloonNotify.h"
+#include "BalloonQuestionFrm.h"
 #include "MainFrm.h"
 #include "PopupMessages.h"
 #include "QueriantApp.h"
@@ -193,6 +195,35 @@ TEST_F(MainFormTest, StartQuestionManagerStartsTheJobAndSetsTheTitle) {
     ASSERT_TRUE(form.isVisible());
     form.HideQuestionManager();
     EXPECT_FALSE(form.isVisible());
+    form.AbandonAutomationJob();
+}
+
+// A balloon set shows no window. Tests have no session bus: the balloon is not seen, waits
+// out its second and the next set follows in the window.
+TEST_F(MainFormTest, BalloonSetKeepsTheWindowHiddenUntilItEnds) {
+    TMainForm form({QStringLiteral("queriant"), QStringLiteral("-Embedding")});
+    form.BeginAutomationJob(QStringLiteral(
+        "<questionsets><questionset><formtype>balloonform</formtype><title>Notice</title>"
+        "<question><id>balloonform</id><prompt>Toner is low</prompt><icon>2</icon></question>"
+        "</questionset><questionset><formtype>stringform</formtype><title>T</title>"
+        "<timeout>1</timeout><question><id>stringform</id><prompt>Name?</prompt></question>"
+        "</questionset></questionsets>"));
+    auto *balloonForm = qobject_cast<TBalloonQuestionForm *>(form.CurrentDialog());
+    ASSERT_TRUE(balloonForm);
+    EXPECT_FALSE(form.isVisible());
+    EXPECT_TRUE(balloonForm->isHidden());
+    auto *notifier = dynamic_cast<TBalloonNotify *>(balloonForm->Notifier());
+    ASSERT_TRUE(notifier);
+    EXPECT_EQ(notifier->ShellVersion(), 3);
+    EXPECT_TRUE(notifier->InNotificationArea());
+    const int remaining = notifier->Notification().RemainingTime();
+    EXPECT_GT(remaining, 0);
+    EXPECT_LE(remaining, 1000);
+
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return form.CurrentDialog() && form.CurrentDialog() != balloonForm; }, 5000));
+    EXPECT_EQ(form.CurrentDialog()->QuestionSet()->Title, "T");
+    EXPECT_TRUE(form.isVisible());
     form.AbandonAutomationJob();
 }
 
