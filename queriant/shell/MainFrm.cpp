@@ -17,6 +17,7 @@
 #include "SecureWipe.h"
 #include "SimpleTranslator.h"
 #include "TraceLog.h"
+#include "WaitingNotice.h"
 #include "WindowPlacement.h"
 #include "ZvNamedEvent.h"
 
@@ -95,7 +96,7 @@ TMainForm::~TMainForm() {
     LogInfo("MainFrm FormDestroy Handler");
     qApp->removeEventFilter(this);
     m_timeout.Stop();
-    m_foreground.Stop();
+    withdrawWaitingNotice();
     m_dialog.reset();
     m_manager.reset();
     m_fileLog.reset();
@@ -302,16 +303,16 @@ void TMainForm::HandlePresentQuestionSet(TQuestionManager &manager, TQuestionSet
         focusFirstEdit();
 }
 
-void TMainForm::focusFirstEdit() {
+QWidget *TMainForm::focusFirstEdit() {
     // A dialog without an edit (buttons, drop-down, radio group) names its own control.
     QWidget *control = m_dialog ? m_dialog->FocusToControl() : nullptr;
-    if (control && control->isEnabled() && control->isVisibleTo(m_dialog.get()) &&
-        !firstFocusableEdit(m_dialog.get()))
-        control->setFocus(Qt::OtherFocusReason);
-    else if (QLineEdit *edit = firstFocusableEdit(this))
-        edit->setFocus(Qt::OtherFocusReason);
-    else
-        setFocus(Qt::OtherFocusReason);
+    if (!control || !control->isEnabled() || !control->isVisibleTo(m_dialog.get()) ||
+        firstFocusableEdit(m_dialog.get()))
+        control = firstFocusableEdit(this);
+    if (!control)
+        control = this;
+    control->setFocus(Qt::OtherFocusReason);
+    return control;
 }
 
 void TMainForm::BringToForeground(const QString &activationToken) {
@@ -323,7 +324,7 @@ void TMainForm::BringToForeground(const QString &activationToken) {
     activateWindow();
     if (!activationToken.isEmpty())
         qunsetenv("XDG_ACTIVATION_TOKEN");
-    focusFirstEdit();
+    LogInfo("MainFrm BringToForeground focus to %s", focusFirstEdit()->objectName());
     if (isActiveWindow())
         m_foreground.Stop();
     else
@@ -331,12 +332,45 @@ void TMainForm::BringToForeground(const QString &activationToken) {
 }
 
 void TMainForm::ForegroundRefused() {
+    // Hidden meanwhile (the charge balloon, the end of a job): nothing waits for the user.
+    if (!isVisible())
+        return;
     LogInfo("MainFrm the desktop did not bring the window to the front");
+    if (!m_waitingNotice) {
+        m_waitingNotice = std::make_unique<TWaitingNotice>();
+        connect(m_waitingNotice.get(), &TWaitingNotice::Invoked, this,
+                &TMainForm::WaitingNoticeInvoked);
+    }
+    m_waitingNotice->Show(windowTitle(), m_manager ? m_manager->DocumentName() : QString());
+}
+
+void TMainForm::WaitingNoticeInvoked(const QString &activationToken) {
+    LogInfo("MainFrm the waiting notification was clicked");
+    if (!isVisible())
+        return;
+    // The dialog time-out runs on: the click is no answer.
+    BringToForeground(activationToken);
+}
+
+void TMainForm::withdrawWaitingNotice() {
+    m_foreground.Stop();
+    if (m_waitingNotice)
+        m_waitingNotice->Withdraw();
+}
+
+void TMainForm::hideEvent(QHideEvent *event) {
+    // Hidden (the charge balloon, HideQuestionManager): nothing on screen waits for answers.
+    withdrawWaitingNotice();
+    QWidget::hideEvent(event);
 }
 
 void TMainForm::changeEvent(QEvent *event) {
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        // In front after all (the user found it): the notice has done its work.
         m_foreground.Activated();
+        if (m_waitingNotice)
+            m_waitingNotice->Withdraw();
+    }
     QWidget::changeEvent(event);
 }
 
@@ -403,7 +437,7 @@ void TMainForm::HandleAnswerChanged(TQuestion &question) {
 
 void TMainForm::endOfJob() {
     m_timeout.Stop();
-    m_foreground.Stop();
+    withdrawWaitingNotice();
     // The job's sets are freed: no dialog may stay to show them (a dialog that passed itself
     // over at the end of the job would meet its freed set at its next focus change). Nothing
     // stays on screen once the caller has its answer.
@@ -579,7 +613,7 @@ QString TMainForm::AutomationAnswer() {
 
 void TMainForm::AbandonAutomationJob() {
     m_timeout.Stop();
-    m_foreground.Stop();
+    withdrawWaitingNotice();
     closeDialog();
     if (m_manager->Busy())
         m_manager->EndJob();

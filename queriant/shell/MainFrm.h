@@ -22,6 +22,7 @@ class QLabel;
 class QPushButton;
 class TAlignLabel;
 class TQuestionForm;
+class TWaitingNotice;
 class TZvFileLog;
 class TZvTraceLog;
 
@@ -89,6 +90,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void createControls();
@@ -103,7 +105,10 @@ private:
     // one a notification server gave for this activation. Watches whether the desktop let it.
     void BringToForeground(const QString &activationToken = QString());
     void ForegroundRefused();
-    void focusFirstEdit();
+    void WaitingNoticeInvoked(const QString &activationToken);
+    void withdrawWaitingNotice();
+    // The control that now holds the focus.
+    QWidget *focusFirstEdit();
     void endOfJob();
     void signalUpdateTrigger() noexcept;
 
@@ -130,5 +135,7 @@ private:
     std::unique_ptr<TQuestionForm> m_dialog;
     TDialogTimeout m_timeout;
     TForegroundWatch m_foreground;
+    // The notification of a window that could not come to the front.
+    std::unique_ptr<TWaitingNotice> m_waitingNotice;
     const QEvent *m_lastKeyEvent = nullptr;
 };

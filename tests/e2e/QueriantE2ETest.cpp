@@ -450,8 +450,71 @@ TEST_F(WaylandE2E, RequestFileJobLeftAloneTimesOut) {
         << "the dialog was shown on the compositor";
     // Nothing brings the window to the front here; without a notification server that is
     // logged and the job goes on.
-    EXPECT_TRUE(clientLog(run.err).contains("the desktop did not bring the window to the front"))
-        << qPrintable(clientLog(run.err));
+    const QString log = clientLog(run.err);
+    EXPECT_TRUE(log.contains("the desktop did not bring the window to the front"))
+        << qPrintable(log);
+    EXPECT_TRUE(log.contains("Desktop notifications are not available")) << qPrintable(log);
+}
+
+// With a notification server the refused window is announced: the click brings the dialog
+// back with the focus in its first control (here, where it still cannot come to the front, it
+// is announced again), and the notice goes with the job.
+TEST_F(WaylandE2E, WaitingNotificationBringsTheDialogBackAndGoesWithTheJob) {
+    e2e::VirtualDisplay dunstDisplay;
+    e2e::PrivateBus bus(environment());
+    e2e::NotificationServer dunst(dunstDisplay, bus, sandbox.dir());
+    QProcess job;
+    startRequestJob(job, twoQuestions(60), clientEnvironment(bus));
+    ASSERT_TRUE(dunst.waitForDisplayed(1));
+    ASSERT_TRUE(dunst.dunstctl({QStringLiteral("action"), QStringLiteral("0")}));
+    ASSERT_TRUE(e2e::waitUntil(
+        [&] { return dunst.history().size() == 1 && dunst.displayed() == 1; }, 15000))
+        << "clicked, then announced again";
+    ASSERT_TRUE(e2e::answerOverAccessibility(bus.address(), QStringLiteral("Job"),
+                                             {QStringLiteral("Alice Smith")},
+                                             QStringLiteral("Next")));
+    ASSERT_TRUE(e2e::answerOverAccessibility(bus.address(), QStringLiteral("Copies"),
+                                             {QStringLiteral("2")}, QStringLiteral("OK")));
+    const JobRun run = finish(job);
+    const QString log = clientLog(run.err);
+    EXPECT_EQ(run.exitCode, 1) << qPrintable(log);
+    EXPECT_TRUE(run.out.contains("<answer>Alice Smith</answer>")) << qPrintable(run.out);
+    EXPECT_TRUE(e2e::waitUntil([&] { return dunst.displayed() == 0; }, 5000))
+        << "withdrawn at the end of the job";
+
+    const auto shown = dunst.history();
+    ASSERT_EQ(shown.size(), 2);
+    for (const auto &notice : shown) {
+        EXPECT_EQ(notice.appName, "Print job question");
+        EXPECT_EQ(notice.summary, "A print job needs your answers");
+        EXPECT_EQ(notice.body, "Job") << "the dialog's title; a request file names no document";
+        EXPECT_EQ(notice.timeoutMs, 0) << "shown until the job ends";
+    }
+    const qsizetype clicked = log.indexOf("MainFrm the waiting notification was clicked");
+    ASSERT_GE(clicked, 0) << qPrintable(log);
+    EXPECT_GT(log.indexOf("MainFrm BringToForeground focus to AnswerEdit", clicked), clicked)
+        << qPrintable(log);
+}
+
+// Left alone, the notice does not hold the job: the dialog time-out runs on, and the notice
+// goes when the job ends.
+TEST_F(WaylandE2E, WaitingNotificationLeftAloneGoesAtTheTimeOut) {
+    e2e::VirtualDisplay dunstDisplay;
+    e2e::PrivateBus bus(environment());
+    e2e::NotificationServer dunst(dunstDisplay, bus, sandbox.dir());
+    QProcess job;
+    QElapsedTimer clock;
+    clock.start();
+    startRequestJob(job, twoQuestions(2), clientEnvironment(bus));
+    ASSERT_TRUE(dunst.waitForDisplayed(1));
+    const qint64 announced = clock.elapsed();
+    const JobRun run = finish(job);
+    // 2 s plus the 2 s grace from the start; announced 1.5 s after the start.
+    EXPECT_LT(clock.elapsed() - announced, 3500) << "the notice did not start the time-out again";
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(clientLog(run.err));
+    EXPECT_TRUE(run.out.contains("<response>usertimeout</response>")) << qPrintable(run.out);
+    EXPECT_TRUE(e2e::waitUntil([&] { return dunst.displayed() == 0; }, 5000));
+    EXPECT_EQ(dunst.history().size(), 1);
 }
 
 } // namespace
