@@ -120,8 +120,8 @@ void TDesktopNotification::notifyAnswered(QDBusPendingCallWatcher *call, quint64
             unavailable(reply.error().message());
         return;
     }
-    if (generation != m_generation) {
-        // Closed or replaced while the server was answering.
+    if (generation != m_generation || !m_active) {
+        // Closed, replaced or timed out while the server was answering.
         closeOnServer(reply.value());
         return;
     }

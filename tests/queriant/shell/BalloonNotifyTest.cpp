@@ -11,6 +11,8 @@
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
+#include <QDBusContext>
+#include <QDBusMessage>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -20,7 +22,7 @@ namespace {
 
 // Just enough of org.freedesktop.Notifications to see what a client sends and to act as the
 // user on it.
-class TestNotificationServer : public QObject {
+class TestNotificationServer : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
 
@@ -33,13 +35,21 @@ public:
     QStringList capabilities{QStringLiteral("actions"), QStringLiteral("body")};
     std::vector<Sent> sent;
     QList<uint> closed;
+    // Holds the answer to Notify until answerNotify.
+    bool slow = false;
+    QDBusMessage held;
 
 public slots:
     QStringList GetCapabilities() { return capabilities; }
     uint Notify(const QString &app, uint, const QString &icon, const QString &summary,
                 const QString &body, const QStringList &actions, const QVariantMap &, int timeout) {
         sent.push_back({app, icon, summary, body, actions, timeout});
-        return uint(100 + sent.size());
+        const uint id = uint(100 + sent.size());
+        if (slow) {
+            setDelayedReply(true);
+            held = message().createReply(id);
+        }
+        return id;
     }
     void CloseNotification(uint id) {
         closed << id;
@@ -219,6 +229,23 @@ TEST_F(BalloonNotifyTest, ReplacedAndHiddenBalloonsEndNothing) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return server.closed.contains(first + 1); }, 5000));
     settle();
     EXPECT_EQ(clicks + timeouts, 0);
+}
+
+// Our time runs out before the server has answered: what it then shows is taken away, also
+// for a notification used on its own.
+TEST_F(BalloonNotifyTest, ANotificationAnsweredAfterItsTimeIsClosed) {
+    server.slow = true;
+    TDesktopNotification notification(*clientBus);
+    QSignalSpy timedOut(&notification, &TDesktopNotification::TimedOut);
+    TDesktopNotification::TContent content;
+    content.Summary = QStringLiteral("Job waiting");
+    content.TimeoutMs = 500;
+    notification.Show(content);
+    ASSERT_TRUE(timedOut.wait(5000));
+    ASSERT_EQ(server.sent.size(), 1u);
+    EXPECT_TRUE(server.closed.isEmpty());
+    QDBusConnection(QStringLiteral("server")).send(server.held);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.closed.contains(101); }, 5000));
 }
 
 // No server on the bus, then no bus at all: nothing shows, the failure is logged once, and
