@@ -5,6 +5,7 @@
 #include "DrawAlignedText.h"
 #include "Questions.h"
 #include "SimpleTranslator.h"
+#include "WindowPlacement.h"
 #include "ZvUserInfo.h"
 
 #include <QComboBox>
@@ -244,7 +245,7 @@ void TClientTestForm::FormCreate(const QStringList &parameters) {
     WorkStationEdt->setText(zv::hostName().left(NameBufferChars));
 
     if (const QScreen *screen = this->screen())
-        move(screen->availableGeometry().center() - rect().center());
+        PlaceTopLevel(*this, screen->availableGeometry().center() - rect().center());
 }
 
 void TClientTestForm::PrintServerCbChange() {

@@ -366,18 +366,23 @@ bool TQuestionForm::CostCenterMandatory() const {
 }
 
 void TQuestionForm::PresentQuestions() {
-    if (QWidget *host = parentWidget())
-        host->window()->show();
-    if (!m_set || m_set->Count() == 0)
+    QWidget *host = parentWidget();
+    if (!m_set || m_set->Count() == 0) {
+        if (host)
+            host->window()->show();
         throw zv::ZvError(QStringLiteral("TQuestionForm needs at least one question"));
+    }
     const QString caption = QString::fromUtf8(m_set->Caption);
     SetQuestionCaption(caption.isEmpty() ? m_set->First()->Prompt : caption);
     if (!m_set->Title.isEmpty())
         TitleLbl->setCaption(QString::fromUtf8(m_set->Title));
-    // Window lists and screen readers name the popup after the dialog's title.
+    // Window lists and screen readers name the popup after the dialog's title; named before
+    // it shows, since a compositor announces a new window by the title it maps with.
     setAccessibleName(TitleLbl->caption());
     window()->setWindowTitle(TitleLbl->caption());
     window()->setAccessibleName(TitleLbl->caption());
+    if (host)
+        host->window()->show();
 }
 
 // ---- Form mode

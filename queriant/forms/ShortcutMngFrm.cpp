@@ -11,6 +11,7 @@
 #include "ShortCutManager.h"
 #include "ShortcutsModel.h"
 #include "SimpleTranslator.h"
+#include "WindowPlacement.h"
 
 #include <QGroupBox>
 #include <QGuiApplication>
@@ -451,8 +452,8 @@ void TShortcutMngForm::showEvent(QShowEvent *event) {
     if (monitor) {
         const QRect area = monitor->availableGeometry();
         const QRect frame = frameGeometry();
-        move(area.left() + (area.width() - frame.width()) / 2,
-             area.top() + (area.height() - frame.height()) / 2);
+        PlaceTopLevel(*this, QPoint(area.left() + (area.width() - frame.width()) / 2,
+                                    area.top() + (area.height() - frame.height()) / 2));
     }
 }
 

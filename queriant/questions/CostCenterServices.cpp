@@ -30,6 +30,10 @@ bool TQuestionManager::HasServerLookups() const {
     return m_source && m_source->ServerLookups();
 }
 
+QString TQuestionManager::DocumentName() const {
+    return HasServerLookups() ? lookups().JobDetails().Document : QString();
+}
+
 TServerLookups &TQuestionManager::lookups() const {
     TServerLookups *lookups = m_source ? m_source->ServerLookups() : nullptr;
     if (!lookups)

@@ -110,6 +110,9 @@ public:
     std::unique_ptr<TBalloonNotifier> CreateBalloon() const;
     TBalloonNotifier *Balloon() const { return FBalloon.get(); }
 
+    // The print job's document name; empty where there is none (request file, automation).
+    QString DocumentName() const;
+
     // The options of the job, as its source set them at the start; defaults before that.
     const TJobOptions &JobOptions() const { return m_options; }
     void SetJobOptions(const TJobOptions &options) { m_options = options; }

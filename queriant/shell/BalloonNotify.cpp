@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "BalloonNotify.h"
 
+#include "QueriantApp.h"
 #include "TrayIconHandler.h"
 
 #include <QApplication>
@@ -36,7 +37,7 @@ TDesktopNotification::TContent BalloonContent(const QString &title, const QStrin
                                               quint8 seconds, int iconKind,
                                               const QString &iconName) {
     TDesktopNotification::TContent content;
-    content.AppName = QApplication::applicationDisplayName();
+    content.AppName = TQueriantApplication::Title();
     content.Summary = title.left(TBalloonNotify::MaxTitleLength);
     content.Body = text.left(TBalloonNotify::MaxTextLength);
     content.IconName = iconNameOf(iconKind, iconName);

@@ -26,6 +26,8 @@ QDBusMessage methodCall(const char *method) {
 TDesktopNotification::TDesktopNotification(const QDBusConnection &bus, QObject *parent)
     : QObject(parent), m_bus(bus) {
     m_timer.setSingleShot(true);
+    // A coarse timer may run 5 % long and reports that much more than the display time left.
+    m_timer.setTimerType(Qt::PreciseTimer);
     connect(&m_timer, &QTimer::timeout, this, [this] {
         closeOnServer(m_id);
         end(TOutcome::TimedOut);

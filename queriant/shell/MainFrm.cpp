@@ -17,6 +17,8 @@
 #include "SecureWipe.h"
 #include "SimpleTranslator.h"
 #include "TraceLog.h"
+#include "WaitingNotice.h"
+#include "WindowPlacement.h"
 #include "ZvNamedEvent.h"
 
 #include <QAccessible>
@@ -69,14 +71,15 @@ QString UpdateTriggerEventName() {
 
 TMainForm::TMainForm(const QStringList &arguments)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      m_timeout([this] { DialogTimeOutTimer(); }) {
+      m_timeout([this] { DialogTimeOutTimer(); }),
+      m_foreground([this] { return isActiveWindow(); }, [this] { ForegroundRefused(); }) {
     resize(DesignWidth, DesignHeight);
     createControls();
     // Named after what it shows: each dialog renames it after its title.
     setWindowTitle(TitleLbl->caption());
 
     setUpLogging();
-    QApplication::setApplicationDisplayName(
+    TQueriantApplication::SetTitle(
         Translate(QStringLiteral("AppTitle"), QStringLiteral("Print job question")));
     logCommandLine(arguments);
 
@@ -93,6 +96,7 @@ TMainForm::~TMainForm() {
     LogInfo("MainFrm FormDestroy Handler");
     qApp->removeEventFilter(this);
     m_timeout.Stop();
+    withdrawWaitingNotice();
     m_dialog.reset();
     m_manager.reset();
     m_fileLog.reset();
@@ -299,22 +303,75 @@ void TMainForm::HandlePresentQuestionSet(TQuestionManager &manager, TQuestionSet
         focusFirstEdit();
 }
 
-void TMainForm::focusFirstEdit() {
+QWidget *TMainForm::focusFirstEdit() {
     // A dialog without an edit (buttons, drop-down, radio group) names its own control.
     QWidget *control = m_dialog ? m_dialog->FocusToControl() : nullptr;
-    if (control && control->isEnabled() && control->isVisibleTo(m_dialog.get()) &&
-        !firstFocusableEdit(m_dialog.get()))
-        control->setFocus(Qt::OtherFocusReason);
-    else if (QLineEdit *edit = firstFocusableEdit(this))
-        edit->setFocus(Qt::OtherFocusReason);
-    else
-        setFocus(Qt::OtherFocusReason);
+    if (!control || !control->isEnabled() || !control->isVisibleTo(m_dialog.get()) ||
+        firstFocusableEdit(m_dialog.get()))
+        control = firstFocusableEdit(this);
+    if (!control)
+        control = this;
+    control->setFocus(Qt::OtherFocusReason);
+    return control;
 }
 
-void TMainForm::BringToForeground() {
+void TMainForm::BringToForeground(const QString &activationToken) {
     raise();
+    // Qt's Wayland client hands XDG_ACTIVATION_TOKEN to xdg-activation on the next request
+    // (a token the starting process passed is there from the start) and drops it.
+    if (!activationToken.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken.toUtf8());
     activateWindow();
-    focusFirstEdit();
+    if (!activationToken.isEmpty())
+        qunsetenv("XDG_ACTIVATION_TOKEN");
+    LogInfo("MainFrm BringToForeground focus to %s", focusFirstEdit()->objectName());
+    if (isActiveWindow())
+        m_foreground.Stop();
+    else
+        m_foreground.Requested();
+}
+
+void TMainForm::ForegroundRefused() {
+    // Hidden meanwhile (the charge balloon, the end of a job): nothing waits for the user.
+    if (!isVisible())
+        return;
+    LogInfo("MainFrm the desktop did not bring the window to the front");
+    if (!m_waitingNotice) {
+        m_waitingNotice = std::make_unique<TWaitingNotice>();
+        connect(m_waitingNotice.get(), &TWaitingNotice::Invoked, this,
+                &TMainForm::WaitingNoticeInvoked);
+    }
+    m_waitingNotice->Show(windowTitle(), m_manager ? m_manager->DocumentName() : QString());
+}
+
+void TMainForm::WaitingNoticeInvoked(const QString &activationToken) {
+    LogInfo("MainFrm the waiting notification was clicked");
+    if (!isVisible())
+        return;
+    // The dialog time-out runs on: the click is no answer.
+    BringToForeground(activationToken);
+}
+
+void TMainForm::withdrawWaitingNotice() {
+    m_foreground.Stop();
+    if (m_waitingNotice)
+        m_waitingNotice->Withdraw();
+}
+
+void TMainForm::hideEvent(QHideEvent *event) {
+    // Hidden (the charge balloon, HideQuestionManager): nothing on screen waits for answers.
+    withdrawWaitingNotice();
+    QWidget::hideEvent(event);
+}
+
+void TMainForm::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::ActivationChange && isActiveWindow()) {
+        // In front after all (the user found it): the notice has done its work.
+        m_foreground.Activated();
+        if (m_waitingNotice)
+            m_waitingNotice->Withdraw();
+    }
+    QWidget::changeEvent(event);
 }
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event) {
@@ -353,7 +410,7 @@ void TMainForm::placeAtClientSize() {
         resize(m_manager->FClientWidth, m_manager->FClientHeight);
     QScreen *monitor = screen() ? screen() : QGuiApplication::primaryScreen();
     if (monitor)
-        move(CentredOrigin(monitor->geometry(), size()));
+        PlaceTopLevel(*this, CentredOrigin(monitor->geometry(), size()));
 }
 
 void TMainForm::keyPressEvent(QKeyEvent *event) {
@@ -380,6 +437,7 @@ void TMainForm::HandleAnswerChanged(TQuestion &question) {
 
 void TMainForm::endOfJob() {
     m_timeout.Stop();
+    withdrawWaitingNotice();
     // The job's sets are freed: no dialog may stay to show them (a dialog that passed itself
     // over at the end of the job would meet its freed set at its next focus change). Nothing
     // stays on screen once the caller has its answer.
@@ -456,7 +514,7 @@ void TMainForm::DialogTimeOutTimer() {
 void TMainForm::StartQuestionManager(int Value) {
     try {
         m_manager->Start();
-        QApplication::setApplicationDisplayName(QString::number(Value));
+        TQueriantApplication::SetTitle(QString::number(Value));
     } catch (const std::exception &e) {
         HandleException(e);
     }
@@ -555,6 +613,7 @@ QString TMainForm::AutomationAnswer() {
 
 void TMainForm::AbandonAutomationJob() {
     m_timeout.Stop();
+    withdrawWaitingNotice();
     closeDialog();
     if (m_manager->Busy())
         m_manager->EndJob();

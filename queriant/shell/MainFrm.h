@@ -7,6 +7,7 @@
 
 #include "ClientTestFrm.h"
 #include "DialogTimeout.h"
+#include "ForegroundWatch.h"
 #include "PopupGUISvr.h"
 #include "QuestionManager.h"
 
@@ -21,6 +22,7 @@ class QLabel;
 class QPushButton;
 class TAlignLabel;
 class TQuestionForm;
+class TWaitingNotice;
 class TZvFileLog;
 class TZvTraceLog;
 
@@ -87,6 +89,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
 
 private:
     void createControls();
@@ -97,8 +101,14 @@ private:
     // The job's client size, centred on the monitor.
     void placeAtClientSize();
     void closeDialog();
-    void BringToForeground();
-    void focusFirstEdit();
+    // Raises and activates the window, the focus in its first control; activationToken is
+    // one a notification server gave for this activation. Watches whether the desktop let it.
+    void BringToForeground(const QString &activationToken = QString());
+    void ForegroundRefused();
+    void WaitingNoticeInvoked(const QString &activationToken);
+    void withdrawWaitingNotice();
+    // The control that now holds the focus.
+    QWidget *focusFirstEdit();
     void endOfJob();
     void signalUpdateTrigger() noexcept;
 
@@ -124,5 +134,8 @@ private:
     std::unique_ptr<TClientTester> m_tester;
     std::unique_ptr<TQuestionForm> m_dialog;
     TDialogTimeout m_timeout;
+    TForegroundWatch m_foreground;
+    // The notification of a window that could not come to the front.
+    std::unique_ptr<TWaitingNotice> m_waitingNotice;
     const QEvent *m_lastKeyEvent = nullptr;
 };

@@ -89,7 +89,10 @@ int main(int argc, char **argv) {
     TQueriantApplication app(argc, argv);
     const auto waitForFonts = qScopeGuard([&fontWarmUp] { fontWarmUp.Wait(); });
     QApplication::setApplicationName(QStringLiteral("queriant"));
-    QApplication::setApplicationDisplayName(QStringLiteral("Print job question"));
+    // The Wayland application id: compositors find the name and icon in the desktop entry of
+    // that name installed with the client.
+    QGuiApplication::setDesktopFileName(QStringLiteral(ZV_APPLICATION_ID));
+    TQueriantApplication::SetTitle(QStringLiteral("Print job question"));
     SetRightToLeftLayout(IsRightToLeftLocale());
     TAesUse::Init();
 

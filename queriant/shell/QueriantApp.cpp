@@ -6,6 +6,7 @@
 #include <QMetaObject>
 
 int TQueriantApplication::s_exitCode = 0;
+QString TQueriantApplication::s_title;
 
 TQueriantApplication::TQueriantApplication(int &argc, char **argv) : QApplication(argc, argv) {}
 

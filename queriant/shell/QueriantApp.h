@@ -22,6 +22,11 @@ public:
 
     bool notify(QObject *receiver, QEvent *event) override;
 
+    // The application's title. Not Qt's display name: that would be appended to every window
+    // title, and the window is named after its dialog alone.
+    static QString Title() { return s_title; }
+    static void SetTitle(const QString &title) { s_title = title; }
+
     static int ExitCode() { return s_exitCode; }
     static void SetExitCode(int code) { s_exitCode = code; }
     // Ends the event loop once control is back in it; safe before the loop has started.
@@ -30,4 +35,5 @@ public:
 private:
     TExceptionHandler m_handler;
     static int s_exitCode;
+    static QString s_title;
 };

@@ -117,6 +117,11 @@ inline constexpr TResourceString SErrorScreenAdvice{
                           "happening, contact your administrator."};
 inline constexpr TResourceString SAccessibleRequired{"SAccessibleRequired", "Required"};
 
+// The notification of a popup that could not come to the front
+inline constexpr TResourceString SJobWaitingTitle{"SJobWaitingTitle",
+                                                  "A print job needs your answers"};
+inline constexpr TResourceString SJobWaitingAction{"SJobWaitingAction", "Answer"};
+
 } // namespace Res
 
 // Texts that are never translated.

@@ -36,6 +36,13 @@ bool waitUntil(const std::function<bool()> &condition, int timeoutMs) {
     return true;
 }
 
+void stopProcess(QProcess &process) {
+    process.terminate();
+    if (!process.waitForFinished(5000))
+        process.kill();
+    process.waitForFinished(1000);
+}
+
 bool processAlive(qint64 pid) {
     // A child of ours that ended is a zombie until reaped; count it as gone.
     ::waitpid(pid_t(pid), nullptr, WNOHANG);
@@ -71,10 +78,7 @@ VirtualDisplay::VirtualDisplay() : m_server(std::make_unique<QProcess>()) {
 }
 
 VirtualDisplay::~VirtualDisplay() {
-    m_server->terminate();
-    if (!m_server->waitForFinished(5000))
-        m_server->kill();
-    m_server->waitForFinished(1000);
+    stopProcess(*m_server);
 }
 
 std::optional<QString> VirtualDisplay::xdotool(const QStringList &arguments, int timeoutMs) const {
@@ -124,6 +128,36 @@ bool VirtualDisplay::typeLine(const QString &text) const {
            xdotool({QStringLiteral("key"), QStringLiteral("Return")}).has_value();
 }
 
+WaylandCompositor::WaylandCompositor()
+    : m_runtimeDir(
+          std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/zv-wayland-XXXXXX"))),
+      m_server(std::make_unique<QProcess>()) {
+    if (!m_runtimeDir->isValid())
+        throw std::runtime_error("no runtime directory for weston");
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtimeDir->path());
+    env.remove(QStringLiteral("DISPLAY"));
+    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+    m_server->setProcessEnvironment(env);
+    m_server->setProgram(QStringLiteral("weston"));
+    m_server->setArguments({QStringLiteral("--backend=headless-backend.so"),
+                            QStringLiteral("--socket=wayland-zv"), QStringLiteral("--no-config"),
+                            QStringLiteral("--idle-time=0"), QStringLiteral("--width=1024"),
+                            QStringLiteral("--height=768")});
+    m_server->setStandardOutputFile(QProcess::nullDevice());
+    m_server->setStandardErrorFile(m_runtimeDir->filePath(QStringLiteral("weston.log")));
+    m_server->start();
+    if (!m_server->waitForStarted(10000))
+        throw std::runtime_error("weston cannot be started");
+    const QString socket = m_runtimeDir->filePath(QStringLiteral("wayland-zv"));
+    if (!waitUntil([&] { return QFile::exists(socket); }, 10000))
+        throw std::runtime_error("weston opened no socket");
+}
+
+WaylandCompositor::~WaylandCompositor() {
+    stopProcess(*m_server);
+}
+
 NotificationServer::NotificationServer(const VirtualDisplay &display, const PrivateBus &bus,
                                        const QString &configDir)
     : m_env(QProcessEnvironment::systemEnvironment()), m_server(std::make_unique<QProcess>()) {
@@ -157,10 +191,42 @@ NotificationServer::NotificationServer(const VirtualDisplay &display, const Priv
 }
 
 NotificationServer::~NotificationServer() {
-    m_server->terminate();
-    if (!m_server->waitForFinished(5000))
-        m_server->kill();
-    m_server->waitForFinished(1000);
+    stopProcess(*m_server);
+}
+
+QProcessEnvironment WaylandCompositor::clientEnvironment(QProcessEnvironment base) const {
+    base.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_runtimeDir->path());
+    base.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-zv"));
+    base.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+    base.remove(QStringLiteral("DISPLAY"));
+    return base;
+}
+
+std::optional<QString> answerOverAccessibility(const QString &sessionBus, const QString &window,
+                                               const QStringList &texts, const QString &button) {
+    QStringList arguments{QStringLiteral(ZV_TEST_DATA_DIR "/a11y-answer"),
+                          QStringLiteral("--window"), window};
+    for (const QString &text : texts)
+        arguments << QStringLiteral("--text") << text;
+    if (!button.isEmpty())
+        arguments << QStringLiteral("--press") << button;
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionBus);
+    tool.setProcessEnvironment(env);
+    // The system's interpreter: the accessibility bindings are its packages.
+    tool.start(QStringLiteral("/usr/bin/python3"), arguments);
+    if (!tool.waitForFinished(40000)) {
+        tool.kill();
+        tool.waitForFinished();
+        return std::nullopt;
+    }
+    const QString out = QString::fromUtf8(tool.readAllStandardOutput());
+    if (tool.exitStatus() != QProcess::NormalExit || tool.exitCode() != 0) {
+        qWarning("a11y-answer: %s%s", qPrintable(out), tool.readAllStandardError().constData());
+        return std::nullopt;
+    }
+    return out;
 }
 
 std::optional<QString> NotificationServer::dunstctl(const QStringList &arguments) const {

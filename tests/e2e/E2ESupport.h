@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Real surroundings for end-to-end tests: a private session bus, a virtual X display, and
-// xdotool acting as the user.
+// Real surroundings for end-to-end tests: a private session bus, a virtual X display with
+// xdotool acting as the user, a Wayland compositor with the accessibility bus acting for him.
 #pragma once
 
 #include "PrivateBus.h"
@@ -10,6 +10,7 @@
 #include <QProcessEnvironment>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <functional>
 #include <memory>
@@ -41,6 +42,30 @@ private:
     std::unique_ptr<QProcess> m_server;
     QString m_name;
 };
+
+// A headless Wayland compositor (weston) with a runtime directory and socket of its own,
+// stopped when the object goes. It has no seat and offers no xdg-activation: no window can
+// take the keyboard focus, a request to come to the front is refused.
+class WaylandCompositor {
+public:
+    WaylandCompositor();
+    ~WaylandCompositor();
+    WaylandCompositor(const WaylandCompositor &) = delete;
+    WaylandCompositor &operator=(const WaylandCompositor &) = delete;
+
+    // base with what a Qt client of this compositor needs, and no X display.
+    QProcessEnvironment clientEnvironment(QProcessEnvironment base) const;
+
+private:
+    std::unique_ptr<QTemporaryDir> m_runtimeDir;
+    std::unique_ptr<QProcess> m_server;
+};
+
+// Runs tests/e2e/a11y-answer on the accessibility bus of that session bus: the window with
+// that title gets the texts in its edit boxes, in order, then the button is pressed. Its
+// output, or nothing when it failed (the reason then goes to the test's log).
+std::optional<QString> answerOverAccessibility(const QString &sessionBus, const QString &window,
+                                               const QStringList &texts, const QString &button);
 
 // dunst, the desktop's notification server, on a display and a private bus; dunstctl acts as
 // the user and reads back what was shown. Stopped when the object goes.
@@ -76,5 +101,7 @@ private:
 
 bool waitUntil(const std::function<bool()> &condition, int timeoutMs);
 bool processAlive(qint64 pid);
+// Asks the process to end, kills it when it does not.
+void stopProcess(QProcess &process);
 
 } // namespace e2e

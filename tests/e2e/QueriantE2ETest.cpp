@@ -11,6 +11,7 @@
 #include <QDBusPendingCallWatcher>
 #include <QDBusReply>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
 
 namespace {
@@ -57,7 +58,11 @@ protected:
     // zvrequest runs "queriant /XpNotify <section>" and prints the answer document.
     void startRequestJob(QProcess &process, const QString &text,
                          const QString &display = QString()) const {
-        process.setProcessEnvironment(environment(display));
+        startRequestJob(process, text, environment(display));
+    }
+    void startRequestJob(QProcess &process, const QString &text,
+                         const QProcessEnvironment &env) const {
+        process.setProcessEnvironment(env);
         process.start(e2e::binPath(QStringLiteral("zvrequest")),
                       {QStringLiteral("--timeout"), QStringLiteral("60"),
                        QStringLiteral("--section"), sandbox.uniqueName(QStringLiteral("req")),
@@ -342,6 +347,174 @@ TEST_F(AutomationE2E, CallAnsweredThroughTwoDialogs) {
     EXPECT_TRUE(reply.value().contains("<answer>B-12</answer>"));
     EXPECT_TRUE(reply.value().contains("<response>userresponse</response>"));
     QDBusConnection::disconnectFromBus(QStringLiteral("caller2"));
+}
+
+// Under a Wayland compositor: no window positions, no focus for the asking, no keystrokes from
+// outside. The compositor here refuses every activation, as a desktop with focus-stealing
+// prevention does.
+class WaylandE2E : public QueriantE2E {
+protected:
+    e2e::WaylandCompositor compositor;
+
+    // The client on the compositor and a private session bus with its accessibility bus;
+    // WAYLAND_DEBUG shows what the client asks of the compositor.
+    QProcessEnvironment clientEnvironment(const e2e::PrivateBus &bus) const {
+        QProcessEnvironment env = compositor.clientEnvironment(environment());
+        env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), bus.address());
+        env.insert(QStringLiteral("QT_LINUX_ACCESSIBILITY_ALWAYS_ON"), QStringLiteral("1"));
+        env.insert(QStringLiteral("WAYLAND_DEBUG"), QStringLiteral("client"));
+        return env;
+    }
+
+    static QString integerSet(const QString &prompt, int timeout) {
+        return QStringLiteral("<questionset><formtype>integerform</formtype><title>Copies</title>"
+                              "%1<question><id>integerform</id><prompt>%2</prompt>"
+                              "<mandatory>True</mandatory></question></questionset>")
+            .arg(timeout > 0 ? QStringLiteral("<timeout>%1</timeout>").arg(timeout) : QString(),
+                 prompt);
+    }
+    // A string question titled "Job", then an integer question titled "Copies". The job's
+    // time-out is the one its last set names.
+    static QString twoQuestions(int timeout = 0) {
+        return request(stringSet(QStringLiteral("Your name?"), timeout) +
+                       integerSet(QStringLiteral("How many?"), timeout));
+    }
+
+    // The requests the client sent the compositor with that name (WAYLAND_DEBUG lines).
+    static QStringList requests(const QString &err, const QString &name) {
+        QStringList found;
+        for (const QString &line : err.split(QLatin1Char('\n')))
+            if (line.contains(QStringLiteral(" -> ")) && line.contains(name))
+                found << line.mid(line.indexOf(QStringLiteral(" -> ")) + 4).trimmed();
+        return found;
+    }
+    // The client's own log lines, without the protocol trace.
+    static QString clientLog(const QString &err) {
+        return err.split(QLatin1Char('\n'))
+            .filter(QStringLiteral("Queriant.exe]"))
+            .join(QLatin1Char('\n'));
+    }
+};
+
+TEST_F(WaylandE2E, RequestFileJobAnsweredOverTheAccessibilityBus) {
+    e2e::PrivateBus bus(environment());
+    QProcess job;
+    startRequestJob(job, twoQuestions(), clientEnvironment(bus));
+    const std::optional<QString> first =
+        e2e::answerOverAccessibility(bus.address(), QStringLiteral("Job"),
+                                     {QStringLiteral("Alice Smith")}, QStringLiteral("Next"));
+    ASSERT_TRUE(first.has_value());
+    const std::optional<QString> second = e2e::answerOverAccessibility(
+        bus.address(), QStringLiteral("Copies"), {QStringLiteral("42")}, QStringLiteral("OK"));
+    ASSERT_TRUE(second.has_value());
+    const JobRun run = finish(job);
+    const QString log = clientLog(run.err);
+    EXPECT_EQ(run.exitCode, 1) << qPrintable(log);
+    EXPECT_TRUE(run.out.contains("<answer>Alice Smith</answer>")) << qPrintable(run.out);
+    EXPECT_TRUE(run.out.contains("<answer>42</answer>")) << qPrintable(run.out);
+    EXPECT_TRUE(run.out.contains("<response>userresponse</response>")) << qPrintable(run.out);
+
+    // What the compositor was told: the application id of the desktop entry, each dialog's
+    // own title, the job's client size.
+    const QStringList appIds =
+        requests(run.err, QStringLiteral("xdg_toplevel@")).filter(QStringLiteral(".set_app_id("));
+    ASSERT_FALSE(appIds.isEmpty()) << qPrintable(log);
+    EXPECT_TRUE(appIds.first().endsWith(QStringLiteral(".set_app_id(\"com.zorvant.Queriant\")")))
+        << qPrintable(appIds.first());
+    // Mapped with the first dialog's title, renamed for the second, nothing appended.
+    const QStringList titles =
+        requests(run.err, QStringLiteral("xdg_toplevel@")).filter(QStringLiteral(".set_title("));
+    ASSERT_EQ(titles.size(), 2) << qPrintable(titles.join(QLatin1Char('\n')));
+    EXPECT_TRUE(titles.at(0).endsWith(QStringLiteral(".set_title(\"Job\")")));
+    EXPECT_TRUE(titles.at(1).endsWith(QStringLiteral(".set_title(\"Copies\")")));
+    EXPECT_FALSE(
+        requests(run.err, QStringLiteral("set_window_geometry(0, 0, 520, 360)")).isEmpty());
+    QFile entry(QStringLiteral(ZV_BIN_DIR "/../share/applications/com.zorvant.Queriant.desktop"));
+    ASSERT_TRUE(entry.open(QIODevice::ReadOnly));
+    const QByteArray desktop = entry.readAll();
+    EXPECT_TRUE(desktop.contains("\nNoDisplay=true\n"));
+    EXPECT_TRUE(desktop.contains("\nName=Print job question\n"));
+}
+
+TEST_F(WaylandE2E, RequestFileJobLeftAloneTimesOut) {
+    e2e::PrivateBus bus(environment());
+    QProcess job;
+    QElapsedTimer clock;
+    clock.start();
+    startRequestJob(job, twoQuestions(1), clientEnvironment(bus));
+    const JobRun run = finish(job);
+    EXPECT_GE(clock.elapsed(), 3000) << "time-out of 1 s plus the 2 s grace";
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(clientLog(run.err));
+    EXPECT_TRUE(run.out.contains("<response>usertimeout</response>")) << qPrintable(run.out);
+    EXPECT_FALSE(requests(run.err, QStringLiteral("xdg_toplevel@")).isEmpty())
+        << "the dialog was shown on the compositor";
+    // Nothing brings the window to the front here; without a notification server that is
+    // logged and the job goes on.
+    const QString log = clientLog(run.err);
+    EXPECT_TRUE(log.contains("the desktop did not bring the window to the front"))
+        << qPrintable(log);
+    EXPECT_TRUE(log.contains("Desktop notifications are not available")) << qPrintable(log);
+}
+
+// With a notification server the refused window is announced: the click brings the dialog
+// back with the focus in its first control (here, where it still cannot come to the front, it
+// is announced again), and the notice goes with the job.
+TEST_F(WaylandE2E, WaitingNotificationBringsTheDialogBackAndGoesWithTheJob) {
+    e2e::VirtualDisplay dunstDisplay;
+    e2e::PrivateBus bus(environment());
+    e2e::NotificationServer dunst(dunstDisplay, bus, sandbox.dir());
+    QProcess job;
+    startRequestJob(job, twoQuestions(60), clientEnvironment(bus));
+    ASSERT_TRUE(dunst.waitForDisplayed(1));
+    ASSERT_TRUE(dunst.dunstctl({QStringLiteral("action"), QStringLiteral("0")}));
+    ASSERT_TRUE(e2e::waitUntil(
+        [&] { return dunst.history().size() == 1 && dunst.displayed() == 1; }, 15000))
+        << "clicked, then announced again";
+    ASSERT_TRUE(e2e::answerOverAccessibility(bus.address(), QStringLiteral("Job"),
+                                             {QStringLiteral("Alice Smith")},
+                                             QStringLiteral("Next")));
+    ASSERT_TRUE(e2e::answerOverAccessibility(bus.address(), QStringLiteral("Copies"),
+                                             {QStringLiteral("2")}, QStringLiteral("OK")));
+    const JobRun run = finish(job);
+    const QString log = clientLog(run.err);
+    EXPECT_EQ(run.exitCode, 1) << qPrintable(log);
+    EXPECT_TRUE(run.out.contains("<answer>Alice Smith</answer>")) << qPrintable(run.out);
+    EXPECT_TRUE(e2e::waitUntil([&] { return dunst.displayed() == 0; }, 5000))
+        << "withdrawn at the end of the job";
+
+    const auto shown = dunst.history();
+    ASSERT_EQ(shown.size(), 2);
+    for (const auto &notice : shown) {
+        EXPECT_EQ(notice.appName, "Print job question");
+        EXPECT_EQ(notice.summary, "A print job needs your answers");
+        EXPECT_EQ(notice.body, "Job") << "the dialog's title; a request file names no document";
+        EXPECT_EQ(notice.timeoutMs, 0) << "shown until the job ends";
+    }
+    const qsizetype clicked = log.indexOf("MainFrm the waiting notification was clicked");
+    ASSERT_GE(clicked, 0) << qPrintable(log);
+    EXPECT_GT(log.indexOf("MainFrm BringToForeground focus to AnswerEdit", clicked), clicked)
+        << qPrintable(log);
+}
+
+// Left alone, the notice does not hold the job: the dialog time-out runs on, and the notice
+// goes when the job ends.
+TEST_F(WaylandE2E, WaitingNotificationLeftAloneGoesAtTheTimeOut) {
+    e2e::VirtualDisplay dunstDisplay;
+    e2e::PrivateBus bus(environment());
+    e2e::NotificationServer dunst(dunstDisplay, bus, sandbox.dir());
+    QProcess job;
+    QElapsedTimer clock;
+    clock.start();
+    startRequestJob(job, twoQuestions(2), clientEnvironment(bus));
+    ASSERT_TRUE(dunst.waitForDisplayed(1));
+    const qint64 announced = clock.elapsed();
+    const JobRun run = finish(job);
+    // 2 s plus the 2 s grace from the start; announced 1.5 s after the start.
+    EXPECT_LT(clock.elapsed() - announced, 3500) << "the notice did not start the time-out again";
+    EXPECT_EQ(run.exitCode, 0) << qPrintable(clientLog(run.err));
+    EXPECT_TRUE(run.out.contains("<response>usertimeout</response>")) << qPrintable(run.out);
+    EXPECT_TRUE(e2e::waitUntil([&] { return dunst.displayed() == 0; }, 5000));
+    EXPECT_EQ(dunst.history().size(), 1);
 }
 
 } // namespace

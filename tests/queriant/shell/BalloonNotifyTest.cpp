@@ -7,6 +7,7 @@
 #include "PrivateBus.h"
 #include "TestSupport.h"
 #include "TrayIconHandler.h"
+#include "WaitingNotice.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -265,6 +266,44 @@ TEST_F(BalloonNotifyTest, WithoutServerOrBusTheDisplayTimeIsWaitedOut) {
         return l.startsWith("Desktop notifications are not available");
     });
     EXPECT_EQ(lines, 1) << log.lines.join('\n').toStdString();
+}
+
+// The notice of a window that could not come to the front: what it says, the token of the
+// click handed on with it (a click without one hands on none), and its withdrawal.
+TEST_F(BalloonNotifyTest, WaitingNoticeHandsOnTheTokenOfItsClick) {
+    TWaitingNotice notice(*clientBus);
+    QSignalSpy invoked(&notice, &TWaitingNotice::Invoked);
+    const auto show = [&](const QString &document) {
+        const size_t before = server.sent.size();
+        notice.Show(QStringLiteral("Cost center"), document);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return server.sent.size() == before + 1; }, 5000));
+        return uint(100 + server.sent.size());
+    };
+
+    uint id = show(QStringLiteral("report.pdf"));
+    EXPECT_EQ(server.sent.back().summary, "A print job needs your answers");
+    EXPECT_EQ(server.sent.back().body, "Cost center\nreport.pdf");
+    EXPECT_EQ(server.sent.back().timeout, 0) << "until the job ends";
+    ASSERT_GE(server.sent.back().actions.size(), 2);
+    EXPECT_EQ(server.sent.back().actions.at(0), "default");
+    emit server.ActivationToken(id, QStringLiteral("token-7"));
+    emit server.ActionInvoked(id, QStringLiteral("default"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return invoked.size() == 1; }, 5000));
+    EXPECT_EQ(invoked.at(0).at(0).toString(), "token-7");
+
+    id = show(QString());
+    EXPECT_EQ(server.sent.back().body, "Cost center") << "no document known";
+    emit server.ActionInvoked(id, QStringLiteral("default"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return invoked.size() == 2; }, 5000));
+    EXPECT_EQ(invoked.at(1).at(0).toString(), "") << "the earlier click's token is spent";
+
+    id = show(QString());
+    EXPECT_TRUE(notice.Shown());
+    notice.Withdraw();
+    EXPECT_FALSE(notice.Shown());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return server.closed.contains(id); }, 5000));
+    settle();
+    EXPECT_EQ(invoked.size(), 2);
 }
 
 TEST(TrayIconHandler, SharedWhileANotifierHoldsIt) {

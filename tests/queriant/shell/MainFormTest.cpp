@@ -4,6 +4,7 @@
 #include "BalloonQuestionFrm.h"
 #include "MainFrm.h"
 #include "PopupMessages.h"
+#include "QueriantApp.h"
 #include "QuestionFrm.h"
 #include "TestSupport.h"
 #include "ZvNamedEvent.h"
@@ -187,7 +188,7 @@ TEST_F(MainFormTest, StartQuestionManagerStartsTheJobAndSetsTheTitle) {
     TMainForm form({QStringLiteral("queriant"), QStringLiteral("-Embedding")});
     QSignalSpy ended(&form, &TMainForm::AutomationJobEnded);
     form.StartQuestionManager(4711);
-    EXPECT_EQ(QGuiApplication::applicationDisplayName(), "4711");
+    EXPECT_EQ(TQueriantApplication::Title(), "4711");
     EXPECT_EQ(ended.size(), 1) << "a job without questions finishes at once";
 
     form.BeginAutomationJob(StringRequest);

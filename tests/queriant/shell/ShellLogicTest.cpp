@@ -4,6 +4,7 @@
 #include "CommandLine.h"
 #include "DialogTimeout.h"
 #include "ErrorScreen.h"
+#include "ForegroundWatch.h"
 #include "HostLayout.h"
 #include "PopupMessages.h"
 #include "QuestionManager.h"
@@ -262,6 +263,41 @@ TEST(AutomationRegistration, QuotesAPathWithBlanks) {
     EXPECT_EQ(ActivationFileText(QStringLiteral("/opt/My \"Apps\"/queriant")),
               "[D-BUS Service]\nName=com.zorvant.Queriant\n"
               "Exec=\"/opt/My \\\"Apps\\\"/queriant\" -Embedding\n");
+}
+
+// A request the desktop leaves unanswered for the grace is a refusal, told once; a granted,
+// stopped or already active one is not; a repeated request starts the grace again.
+TEST(ForegroundWatch, ReportsEachUnansweredRequestOnce) {
+    bool active = false;
+    int refused = 0;
+    TForegroundWatch watch([&] { return active; }, [&] { ++refused; }, 60);
+
+    watch.Requested();
+    EXPECT_TRUE(watch.Waiting());
+    QTest::qWait(200);
+    EXPECT_EQ(refused, 1);
+    EXPECT_FALSE(watch.Waiting());
+
+    watch.Requested();
+    watch.Activated();
+    watch.Requested();
+    watch.Stop();
+    QTest::qWait(200);
+    EXPECT_EQ(refused, 1) << "granted, then stopped";
+
+    active = true; // active with no event seen
+    watch.Requested();
+    QTest::qWait(200);
+    EXPECT_EQ(refused, 1);
+
+    active = false;
+    watch.Requested();
+    QTest::qWait(40);
+    watch.Requested();
+    QTest::qWait(40);
+    EXPECT_EQ(refused, 1) << "the second request started the grace again";
+    QTest::qWait(150);
+    EXPECT_EQ(refused, 2);
 }
 
 } // namespace
