@@ -468,6 +468,8 @@ void TMainForm::HandleFinished(TQuestionManager &manager) {
     if (manager.RunMode() != rmAutomation)
         TQueriantApplication::SetExitCode(1);
     if (manager.RunMode() == rmTestRun && m_tester) {
+        // The job is over: the tester reads the answers for as long as he likes.
+        m_timeout.Stop();
         closeDialog();
         hide();
         m_tester->ShowAnswersOf(manager.FQuestionList);

@@ -290,6 +290,8 @@ bool DbServer::authenticate(Connection &c) {
     }
     if (m_offerEncryption && ok && !keyed)
         ok = false;
+    if (m_fault.kind == DbFault::AuthRefused)
+        ok = false;
     logLine(QStringLiteral("CONNECT machine=%1 client=%2 %3 %4")
                 .arg(values.size() > 1 ? values[1].text() : QString(),
                      values.size() > 2 ? values[2].text() : QString(),

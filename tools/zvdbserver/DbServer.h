@@ -20,13 +20,14 @@ typedef struct evp_pkey_st EVP_PKEY;
 
 enum class DbFault {
     None,
-    ForeignId,  // an answer with another packet id first, then the right one
-    VerbCase,   // the verb in other letter case
-    Error,      // an error status with the argument as text
-    CloseMid,   // half of the answer, then the connection closes
-    LongLength, // a header whose length field is 0x500000
-    Drip,       // one byte every argument milliseconds
-    AuthError,  // an error packet in place of the authentication packet
+    ForeignId,   // an answer with another packet id first, then the right one
+    VerbCase,    // the verb in other letter case
+    Error,       // an error status with the argument as text
+    CloseMid,    // half of the answer, then the connection closes
+    LongLength,  // a header whose length field is 0x500000
+    Drip,        // one byte every argument milliseconds
+    AuthError,   // an error packet in place of the authentication packet
+    AuthRefused, // the client's answer to the challenge refused as if it were wrong
 };
 
 struct DbFaultPlan {

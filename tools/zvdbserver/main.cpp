@@ -9,7 +9,8 @@
 // port). Fault kinds: foreign-id (an answer with another packet id first), verb-case (the verb
 // in other letter case), error:TEXT (an error status), close-mid (half an answer, then close),
 // long-length (a length field of 0x500000), drip:MS (one byte per MS milliseconds),
-// auth-error:TEXT (an error packet instead of the authentication packet).
+// auth-error:TEXT (an error packet instead of the authentication packet), auth-refused (the
+// client's answer to the challenge refused).
 #include "DbServer.h"
 
 #include <QCoreApplication>
@@ -38,7 +39,8 @@ bool parseFault(const QString &text, DbFaultPlan &plan) {
                  {"close-mid", DbFault::CloseMid},
                  {"long-length", DbFault::LongLength},
                  {"drip", DbFault::Drip},
-                 {"auth-error", DbFault::AuthError}};
+                 {"auth-error", DbFault::AuthError},
+                 {"auth-refused", DbFault::AuthRefused}};
     for (const auto &k : kinds) {
         if (kind == QLatin1String(k.name)) {
             plan.kind = k.fault;
