@@ -1135,23 +1135,19 @@ void TCostCenterQuestionForm::OpenShortcutDialog(bool addRow) {
     if (!manager || !manager->HasServerLookups() || !QuestionSet())
         return;
     const int row = DataDG->currentIndex().row();
-    TShortcutMngForm dialog(*manager, this);
-    dialog.SetQuestionSet(*QuestionSet());
-    dialog.SetOnSaved([this] { fillShortcuts(); });
-    if (addRow && (m_gridModel.Mode() == TCostCenterModel::cmHistory) && row >= 0) {
-        TShortCutDef *added = dialog.AddShortcut();
-        QByteArrayList codes;
-        QByteArrayList descriptions;
-        for (int k = 0; k < m_gridModel.Levels(); ++k) {
-            const TCostCenter item = m_gridModel.CostCenterAt(row, k);
-            codes << item.Code.toUtf8();
-            descriptions << item.Description.toUtf8();
+    std::optional<TShortcutLevels> levels;
+    if (addRow && m_gridModel.Mode() == TCostCenterModel::cmHistory && row >= 0 &&
+        row < m_gridModel.rowCount()) {
+        levels.emplace();
+        for (const TCostCenter &item : m_gridModel.CombinationAt(row)) {
+            levels->Codes << item.Code.toUtf8();
+            levels->Descriptions << item.Description.toUtf8();
         }
-        added->SetCodes(codes);
-        added->SetDescriptions(descriptions);
-        dialog.ShowShortcut(added);
     }
-    dialog.exec();
+    // The store's shortcuts are new objects once the dialog closes: the pane takes them afresh
+    // after a save and after any close (a cancel reloads the saved list).
+    OpenShortcutManager(
+        *manager, *QuestionSet(), this, [this] { fillShortcuts(); }, levels);
     fillShortcuts();
     ShortCutsDG->viewport()->update();
 }

@@ -179,7 +179,13 @@ bool TEntryQuestionForm::ValidateDecimal(bool rounding) {
     StorePlainNumber(*plain);
     if (rounding && m_edited)
         AnswerEdit->setText(ShortestDecimal(*value, locale));
-    if (DecimalsAfterSeparator(AnswerEdit->text(), locale.decimalPoint()) < question.MinLength) {
+    if (question.MaxLength <= 0 && AnswerEdit->text().contains(locale.decimalPoint())) {
+        // No decimals allowed: the amount is refused as typed, never cut or rounded.
+        fail(LoadResString(Res::SValidation_NotInteger));
+        AnswerEdit->selectAll();
+        AnswerEdit->setFocus(Qt::OtherFocusReason);
+    } else if (DecimalsAfterSeparator(AnswerEdit->text(), locale.decimalPoint()) <
+               question.MinLength) {
         fail(MessageWithArgument(Res::SValidation_MinLength, QString::number(question.MinLength)));
     } else if (question.ValidateMin + question.ValidateMax != 0 && *value < question.ValidateMin) {
         fail(MessageWithArgument(Res::SValidation_Minimum,

@@ -75,8 +75,13 @@ bool DecimalKeyAccepted(const QString &text, int caret, bool hasSelection, QChar
                         const QLocale &locale, int maxDecimals) {
     const QString separator = locale.decimalPoint();
     const int separatorAt = int(text.indexOf(separator));
+    // Without decimals allowed the separator and what follows it reach the text, so that the
+    // number check refuses the amount where the user sees it; dropping the key would turn a
+    // typed 1.5 into 15 without a word.
+    if (maxDecimals <= 0)
+        return separator == QString(key) || IntegerKeyAccepted(key, locale);
     if (separator == QString(key)) {
-        if (separatorAt >= 0 || maxDecimals == 0 || text.size() - caret > maxDecimals)
+        if (separatorAt >= 0 || text.size() - caret > maxDecimals)
             return false;
     } else if (!IntegerKeyAccepted(key, locale)) {
         return false;

@@ -22,7 +22,8 @@ QChar NumberKeyChar(QChar key, const QLocale &locale);
 
 // Whether a character (as NumberKeyChar gives it) may enter a float or money edit. caret is
 // the cursor position, maxDecimals the question's MaxLength; backspace and Enter count as
-// allowed characters.
+// allowed characters. With maxDecimals 0 the separator is let in, for the dialog's
+// whole-number check to refuse.
 bool DecimalKeyAccepted(const QString &text, int caret, bool hasSelection, QChar key,
                         const QLocale &locale, int maxDecimals);
 // Whether a character (as NumberKeyChar gives it) may enter an integer edit.

@@ -15,6 +15,17 @@
 
 namespace {
 
+// A code without a description gets an empty one and extra descriptions are dropped; a server
+// whose two lists differ in length (a description left out, a line break in a code) is named
+// in the log, since the pairing it shows may then be off.
+TCostCenterList pairUserCodes(const char *verb, const QStringList &codes,
+                              const QStringList &descriptions) {
+    if (!descriptions.isEmpty() && descriptions.size() != codes.size())
+        LogError("%s answered %D codes and %D descriptions", verb, codes.size(),
+                 descriptions.size());
+    return PairCostCenters(codes, descriptions);
+}
+
 QString processUserName() {
     if (const passwd *pw = getpwuid(geteuid()))
         return QString::fromLocal8Bit(pw->pw_name);
@@ -117,14 +128,14 @@ bool TPopupProtocol::ProcessData(TPopupVerb kind, const QByteArray &response) {
         QStringList codes;
         QStringList descriptions;
         popup::ParseListRecentUserCodes(fields, codes, descriptions);
-        m_userCodes = PairCostCenters(codes, descriptions);
+        m_userCodes = pairUserCodes("LISTRECENTUSERCODES", codes, descriptions);
         return true;
     }
     case TPopupVerb::FindUserCodes: {
         QStringList codes;
         QStringList descriptions;
         popup::ParseFindUserCodes(fields, codes, descriptions);
-        m_userCodes = PairCostCenters(codes, descriptions);
+        m_userCodes = pairUserCodes("FINDUSERCODES", codes, descriptions);
         return true;
     }
     case TPopupVerb::ListLastAnswers: {

@@ -8,12 +8,8 @@
 #include "ChoiceGrid.h"
 #include "FormFactory.h"
 #include "ListQuestionFrm.h"
-#include "PopupServerJob.h"
-#include "PopupServerProcess.h"
-#include "PrintDataManager.h"
 #include "QuestionManager.h"
-#include "ZvRegistry.h"
-#include "ZvSharedSection.h"
+#include "ServerJobSetup.h"
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
@@ -289,15 +285,6 @@ BENCHMARK(BM_TypeAheadKeystroke)->Unit(benchmark::kMicrosecond)->UseManualTime()
 
 // ---- The SQL list from zvpopupd --------------------------------------------------------------
 
-QByteArray int32(qint32 v) {
-    QByteArray b(4, '\0');
-    std::memcpy(b.data(), &v, 4);
-    return b;
-}
-QByteArray text(const QByteArray &t) {
-    return int32(1) + t + '\0';
-}
-
 // zvpopupd serving one SQL list question of 100,000 rows, and a popup-server job against it in
 // a registry and section of its own.
 class SqlListJob {
@@ -326,22 +313,12 @@ public:
             scenario.write(QJsonDocument(root).toJson()) <= 0)
             return;
         scenario.close();
-        m_server = std::make_unique<zvtest::PopupServerProcess>(
-            program, QStringList{QStringLiteral("--scenario"), scenario.fileName(),
-                                 QStringLiteral("--log"), QStringLiteral("/dev/null")});
-        if (m_server->port() <= 0)
+        m_setup = std::make_unique<zvtest::ServerJobSetup>(
+            program, scenario.fileName(), QStringLiteral("/dev/null"), QStringList(), 30);
+        if (m_setup->port() <= 0)
             return;
-        const auto key = zv::ZvRegKey::create(zv::RegRoot::LocalMachine,
-                                              QString::fromLatin1(PopupServerKeyName));
-        key.writeString(QStringLiteral("ServerPort"), QString::number(m_server->port()));
-        key.writeString(QStringLiteral("ReceiveTimeout"), QStringLiteral("30"));
-        m_section = zv::ZvSharedSection::create(m_sectionName, 0600);
-        const QByteArray details = text("WS1") + text("127.0.0.1") + text("Bench") + text("alice") +
-                                   text("report.pdf") + text("HP") + int32(3);
-        std::memcpy(m_section->data(), details.constData(), size_t(details.size()));
-        manager = std::make_unique<TQuestionManager>(
-            QStringList{m_sectionName},
-            std::make_unique<TPopupServerJob>(QStringList{m_sectionName}));
+        m_setup->writeJob(m_sectionName, "Bench", "report.pdf", 3);
+        manager = m_setup->makeManager();
         try {
             manager->Start();
         } catch (const zv::ZvError &error) {
@@ -349,10 +326,7 @@ public:
             manager.reset();
         }
     }
-    ~SqlListJob() {
-        manager.reset();
-        zv::ZvSharedSection::unlink(m_sectionName);
-    }
+    ~SqlListJob() { manager.reset(); }
     bool ready() const { return manager && manager->QuestionSetCount() == 1; }
     QByteArray error() const {
         return m_error.isEmpty() ? QByteArray("zvpopupd is not built or the job did not start")
@@ -366,8 +340,7 @@ private:
     QTemporaryDir m_dir;
     QString m_error;
     QString m_sectionName = QStringLiteral("Local\\zvbench.%1.lists").arg(getpid());
-    std::unique_ptr<zvtest::PopupServerProcess> m_server;
-    std::unique_ptr<zv::ZvSharedSection> m_section;
+    std::unique_ptr<zvtest::ServerJobSetup> m_setup;
 };
 
 // Runs iteration for every round of the benchmark against a started job; a failure to start or

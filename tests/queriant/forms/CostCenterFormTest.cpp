@@ -1,33 +1,37 @@
 // SPDX-License-Identifier: MIT
 // The cost-center dialog in a real popup-server job: zvpopupd on the loopback interface serves
 // the levels, the history and the checks; the dialog is driven with keys and clicks offscreen.
-#include "AesUse.h"
 #include "AniProperty.h"
 #include "CaptureLog.h"
 #include "CostCenterGrid.h"
 #include "CostCenterQuestionFrm.h"
 #include "EnhLabeledEdit.h"
 #include "FormFactory.h"
-#include "PopupServerJob.h"
-#include "PopupServerProcess.h"
+#include "FormLook.h"
 #include "QuestionFormFixture.h"
 #include "QuestionManager.h"
+#include "ServerJobFixture.h"
 #include "ShortCutManager.h"
+#include "ShortcutMngFrm.h"
 #include "TestSupport.h"
 #include "ZvRegistry.h"
-#include "ZvSharedSection.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QElapsedTimer>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLineEdit>
 #include <QListView>
+#include <QMenu>
 #include <QPushButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
-
-#include <cstring>
 
 namespace {
 
@@ -38,13 +42,19 @@ QJsonObject cc(const char *code, const char *description, const char *parent = n
     return o;
 }
 
-QByteArray int32(qint32 v) {
-    QByteArray b(4, '\0');
-    std::memcpy(b.data(), &v, 4);
-    return b;
+// Runs step on the modal shortcut manager once it is open.
+void onShortcutManager(const std::function<void(TShortcutMngForm &)> &step) {
+    QTimer::singleShot(0, [step] {
+        auto *manager = qobject_cast<TShortcutMngForm *>(QApplication::activeModalWidget());
+        ASSERT_NE(manager, nullptr);
+        step(*manager);
+    });
 }
-QByteArray text(const QByteArray &t) {
-    return int32(1) + t + '\0';
+
+void rightClick(QAbstractItemView *view, const QModelIndex &index) {
+    const QPoint at = view->visualRect(index).center();
+    QContextMenuEvent event(QContextMenuEvent::Mouse, at, view->viewport()->mapToGlobal(at));
+    QApplication::sendEvent(view->viewport(), &event);
 }
 
 // Job option bits of the job announcement.
@@ -64,19 +74,12 @@ struct TestShortcut {
     QByteArrayList descriptions;
 };
 
-class CostCenterFormTest : public ::testing::Test {
+class CostCenterFormTest : public zvtest::ServerJobFixture {
 protected:
-    static void SetUpTestSuite() { TAesUse::Init(); }
-    void SetUp() override {
-#ifndef ZV_HAVE_POPUPD
-        GTEST_SKIP() << "built without the tools folder";
-#endif
-    }
     void TearDown() override {
         TQuestionForm::CloseForm(std::move(form));
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        manager.reset();
-        zv::ZvSharedSection::unlink(sectionName);
+        ServerJobFixture::TearDown();
         SetQuestionBoxHandler({});
     }
 
@@ -136,24 +139,10 @@ protected:
         QJsonObject root = scenario(options);
         for (auto it = changes.begin(); it != changes.end(); ++it)
             root.insert(it.key(), it.value());
-        server = std::make_unique<zvtest::PopupServerProcess>(
-            QStringLiteral(ZV_BIN_DIR "/zvpopupd"),
-            QStringList{QStringLiteral("--scenario"),
-                        sandbox.writeFile(QStringLiteral("s.json"), QJsonDocument(root).toJson()),
-                        QStringLiteral("--log"), logPath, QStringLiteral("--key-bits"),
-                        QStringLiteral("512")} +
-                faults);
-        ASSERT_GT(server->port(), 0);
-        const auto key = zv::ZvRegKey::create(zv::RegRoot::LocalMachine,
-                                              QString::fromLatin1(PopupServerKeyName));
-        key.writeString(QStringLiteral("ServerPort"), QString::number(server->port()));
-        key.writeString(QStringLiteral("ReceiveTimeout"), QStringLiteral("5"));
-        section = zv::ZvSharedSection::create(sectionName, 0600);
-        const QByteArray job = text("WS1") + text("127.0.0.1") + text("Costs") + text("alice") +
-                               text("report.pdf") + text("HP") + int32(1);
-        std::memcpy(section->data(), job.constData(), size_t(job.size()));
-        auto source = std::make_unique<TPopupServerJob>(QStringList{sectionName});
-        manager = std::make_unique<TQuestionManager>(QStringList{sectionName}, std::move(source));
+        startServer(QJsonDocument(root).toJson(), faults, receiveTimeout);
+        if (HasFatalFailure())
+            return;
+        makeManager("Costs");
         manager->OnPresentQuestionSet = [this](TQuestionManager &m, TQuestionSet &set,
                                                TWizardDirection direction) {
             presented << set.Name;
@@ -186,15 +175,6 @@ protected:
     TCostCenterQuestionForm *dialog() {
         return dynamic_cast<TCostCenterQuestionForm *>(form.get());
     }
-    TQuestion &q(const QString &name) {
-        for (const auto &question : manager->FQuestionList)
-            if (question->Name == name)
-                return *question;
-        throw std::runtime_error("no such question");
-    }
-    int requests(const QByteArray &line) const {
-        return int(sandbox.readFile(QStringLiteral("server.log")).count(line));
-    }
     void key(QWidget *target, Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier) {
         QTest::keyClick(target, k, mods);
     }
@@ -212,12 +192,7 @@ protected:
                 q(QStringLiteral("Project")).GetAnswer().toUtf8()};
     }
 
-    zvtest::Sandbox sandbox;
-    QString logPath = sandbox.path(QStringLiteral("server.log"));
-    QString sectionName = sandbox.uniqueName(QStringLiteral("job"));
-    std::unique_ptr<zvtest::PopupServerProcess> server;
-    std::unique_ptr<zv::ZvSharedSection> section;
-    std::unique_ptr<TQuestionManager> manager;
+    int receiveTimeout = 5;
     std::unique_ptr<TQuestionForm> form;
     std::function<void(TQuestionSet &)> beforePresent;
     QByteArrayList presented;
@@ -384,6 +359,8 @@ TEST_F(CostCenterFormTest, HiddenShortcutsIgnoreFunctionKeys) {
     EXPECT_FALSE(d.ShortcutPnl->isVisibleTo(&d));
     functionKey(0);
     EXPECT_EQ(answers(), QByteArrayList({"", ""}));
+    rightClick(d.DataDG, d.GridModel().index(0, 0));
+    EXPECT_FALSE(d.ShortCutPopup->isVisible());
 }
 
 TEST_F(CostCenterFormTest, ShortcutPreviewRestoresTheHeader) {
@@ -603,4 +580,160 @@ TEST_F(CostCenterFormTest, ConnectionLostDuringALookup) {
     EXPECT_EQ(answers(), QByteArrayList({"D200", "P210"}));
     EXPECT_EQ(presented.last(), QByteArray("Project"));
     EXPECT_EQ(d.ActiveLevel(), 0);
+}
+
+// More look-up answers a faulty server gives: whatever can be shown is, a failure shows its
+// message, nothing waits past the time-out and the answers given before stay.
+TEST_F(CostCenterFormTest, BadLookupAnswers) {
+    QStringList many;
+    for (int i = 0; i < 100000; ++i)
+        many << QStringLiteral("C%1").arg(i);
+    const QString manyCodes = many.join(QStringLiteral("\r\n"));
+    const QStringList silent{QStringLiteral("--fault"), QStringLiteral("silent"),
+                             QStringLiteral("--fault-verb"), QStringLiteral("LISTRECENTUSERCODES")};
+    const struct {
+        const char *name;
+        QJsonArray answer; // the fields of LISTRECENTUSERCODES's answer; empty: the scenario's
+        QStringList faults;
+        int rows;
+        TCostCenter first; // the first row
+        QString error;     // start of the error line
+        QString logged = {};
+    } cases[] = {
+        {"more descriptions than codes",
+         {"dbok", "D100", "Sales\r\nSpare"},
+         {},
+         1,
+         {"D100", "Sales"},
+         "",
+         "LISTRECENTUSERCODES answered 1 codes and 2 descriptions"},
+        {"100,000 codes", {"dbok", manyCodes}, {}, 100000, {"C0", ""}, ""},
+        // The form feed separates fields: the rest of the code becomes the descriptions.
+        {"form feed in a code",
+         {"dbok", "D1\fD2\r\nD300", "Sales\r\nFinance"},
+         {},
+         1,
+         {"D1", "D2"},
+         ""},
+        {"CR LF in a code",
+         {"dbok", "D1\r\n00", "Sales"},
+         {},
+         2,
+         {"D1", "Sales"},
+         "",
+         "LISTRECENTUSERCODES answered 2 codes and 1 descriptions"},
+        {"no answer within the time-out",
+         {},
+         silent,
+         0,
+         {},
+         QStringLiteral("Connection timed out. No response")},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        TearDown();
+        presented.clear();
+        receiveTimeout = 1;
+        QJsonObject changes;
+        if (!c.answer.isEmpty())
+            changes.insert(QStringLiteral("overrides"),
+                           QJsonObject{{"LISTRECENTUSERCODES", c.answer}});
+        startJob(0, changes, c.faults);
+        TCostCenterQuestionForm &d = *dialog();
+        d.AcceptRow(0, false);
+        ASSERT_EQ(answers(), QByteArrayList({"D200", "P210"}));
+        zvtest::CaptureLog log;
+        QElapsedTimer clock;
+        clock.start();
+        d.ToggleHistoryOther();
+        // Not a speed check: a look-up that retried or waited twice would show here.
+        EXPECT_LT(clock.elapsed(), 1000 * receiveTimeout + 10000);
+        EXPECT_EQ(d.ActiveLevel(), 0);
+        EXPECT_EQ(d.GridModel().rowCount(), c.rows);
+        EXPECT_EQ(d.GridModel().CostCenterAt(0, 0), c.first);
+        if (c.error.isEmpty())
+            EXPECT_EQ(d.ErrorText(), QString());
+        else
+            EXPECT_TRUE(d.ErrorText().startsWith(c.error)) << d.ErrorText().toStdString();
+        if (!c.logged.isEmpty()) {
+            EXPECT_TRUE(log.mentions(c.logged)) << log.lines.join('\n').toStdString();
+        }
+        EXPECT_EQ(answers(), QByteArrayList({"D200", "P210"}));
+        EXPECT_EQ(presented.last(), QByteArray("Project"));
+    }
+}
+
+// "Add to Shortcuts" on a history row and the "Shortcuts" header open the shortcut manager;
+// the pane shows what it saved, and F1 applies it.
+TEST_F(CostCenterFormTest, ShortcutManagerFromTheHistoryMenuAndTheHeader) {
+    startJob(0);
+    TCostCenterQuestionForm &d = *dialog();
+    ASSERT_EQ(d.ShortCutsDG->model()->rowCount(), 0);
+    rightClick(d.DataDG, d.GridModel().index(1, 1));
+    EXPECT_EQ(d.DataDG->currentIndex().row(), 1);
+    EXPECT_TRUE(d.ShortCutPopup->isVisible());
+    d.ShortCutPopup->hide();
+    onShortcutManager([](TShortcutMngForm &m) {
+        EXPECT_EQ(m.NameEdt->text(), QStringLiteral("New Shortcut1"));
+        EXPECT_EQ(m.CatEdt[0]->text(), QStringLiteral("D100"));
+        EXPECT_EQ(m.CatEdt[1]->text(), QStringLiteral("P120"));
+        m.SaveBtn->click();
+    });
+    d.AddtoShortcuts1->trigger();
+    ASSERT_EQ(d.ShortCutsDG->model()->rowCount(), 1);
+    EXPECT_EQ(d.ShortCutsDG->model()->index(0, 0).data().toString(),
+              QStringLiteral("F1  New Shortcut1"));
+
+    onShortcutManager([](TShortcutMngForm &m) {
+        m.NameEdt->selectAll();
+        QTest::keyClicks(m.NameEdt, QStringLiteral("Fair"));
+        m.SaveBtn->click();
+    });
+    QTest::mouseClick(d.ShortCutHeaderLbl, Qt::LeftButton);
+    EXPECT_EQ(d.ShortCutsDG->model()->index(0, 0).data().toString(), QStringLiteral("F1  Fair"));
+    functionKey(0);
+    EXPECT_EQ(answers(), QByteArrayList({"D100", "P120"}));
+    EXPECT_EQ(presented.last(), QByteArray("Comment"));
+}
+
+// Right to left: the dialog mirrored (handle at the left edge, the grid at the right), the
+// levels named with backslashes, search results right-aligned in the dialog's colours.
+TEST_F(CostCenterFormTest, RightToLeftLayoutAndGrid) {
+    struct RightToLeft {
+        RightToLeft() { SetRightToLeftLayout(true); }
+        ~RightToLeft() { SetRightToLeftLayout(false); }
+    } rightToLeft;
+    startJob(0);
+    TCostCenterQuestionForm &d = *dialog();
+    EXPECT_EQ(d.layoutDirection(), Qt::RightToLeft);
+    EXPECT_EQ(d.HistoryText(), QStringLiteral("Type the Dept \\ Project codes"));
+    EXPECT_LT(d.SlideBtnPnl->x(), d.ShortcutPnl->x());
+    EXPECT_LT(d.ShortcutPnl->x(), d.DataPnl->x());
+    EXPECT_GT(d.Search[0]->x(), d.Search[1]->x());
+
+    d.ToggleHistoryOther();
+    ASSERT_EQ(d.GridModel().rowCount(), 2);
+    d.DataDG->setFocus();
+    d.DataDG->setCurrentIndex(d.GridModel().index(0, 0));
+    const QImage image = d.DataDG->viewport()->grab().toImage();
+    // The last column reaches past the grid's edge.
+    const QRect description =
+        d.DataDG->visualRect(d.GridModel().index(1, 1)).intersected(image.rect());
+    int leftmost = image.width();
+    int rightmost = -1;
+    for (int x = description.left(); x <= description.right(); ++x)
+        for (int y = description.top(); y <= description.bottom(); ++y)
+            if (qGray(image.pixel(x, y)) < 100) {
+                leftmost = std::min(leftmost, x);
+                rightmost = std::max(rightmost, x);
+            }
+    ASSERT_GE(rightmost, 0) << "no text drawn";
+    EXPECT_GE(rightmost, description.right() - 8) << "right-aligned with a 4-pixel inset";
+    EXPECT_LE(rightmost, description.right() - 3);
+    EXPECT_GT(leftmost, description.center().x());
+    const QPoint blank(description.left() + 2, description.center().y());
+    EXPECT_EQ(image.pixelColor(blank), QColor(0xFF, 0xFF, 0xFF)) << "odd row";
+    const QRect current = d.DataDG->visualRect(d.GridModel().index(0, 1)).intersected(image.rect());
+    EXPECT_EQ(image.pixelColor(current.left() + 2, current.center().y()), QColor(0xFF, 0xCC, 0x9A))
+        << "the current row of the focused grid";
 }

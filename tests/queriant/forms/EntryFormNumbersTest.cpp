@@ -128,6 +128,7 @@ TEST(NumberEntry, TypedSeparatorsPerLocale) {
         QString keys;
         QString answer;  // stored when the dialog moves on
         QString message; // shown instead, the dialog staying
+        int maxLength = 2;
     } cases[] = {
         {"en money", English, FormType::Money, "9.50", "9.50", ""},
         {"en comma is no decimal point", English, FormType::Money, "9,50", "", notANumber},
@@ -156,13 +157,19 @@ TEST(NumberEntry, TypedSeparatorsPerLocale) {
         {"ar integer", Arabic, FormType::Integer, QStringLiteral("\u0664\u0662"), "42", ""},
         {"en Arabic-Indic digits", English, FormType::Integer, QStringLiteral("\u0664\u0662"), "42",
          ""},
+        // No decimals allowed: the typed amount is refused, never read as 15.
+        {"en money without decimals", English, FormType::Money, "1.5", "", notInteger, 0},
+        {"en float without decimals", English, FormType::Float, "1.5", "", notInteger, 0},
+        {"de money without decimals", German, FormType::Money, "1,5", "", notInteger, 0},
+        {"ar money without decimals", Arabic, FormType::Money, "1.5", "", notInteger, 0},
+        {"en whole amount without decimals", English, FormType::Money, "15", "15", "", 0},
     };
     for (const auto &c : cases) {
         ScopedDefaultLocale locale(c.locale);
         FormJob job;
         TQuestion &q = *job.set(c.formType).First();
         q.Mandatory = true;
-        q.MaxLength = 2;
+        q.MaxLength = c.maxLength;
         // The answer as the job ends with it.
         QString answered;
         job.manager.OnFinished = [&](TQuestionManager &) { answered = q.GetAnswer(); };

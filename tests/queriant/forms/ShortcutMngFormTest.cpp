@@ -4,15 +4,12 @@
 // reaches the hive, closing without saving, damaged hives and a hive that cannot be written.
 #include "ShortcutMngFrm.h"
 
-#include "AesUse.h"
 #include "AlignLabel.h"
-#include "PopupServerJob.h"
-#include "PopupServerProcess.h"
+#include "ServerJobFixture.h"
 #include "ShortCutManager.h"
 #include "ShortcutsModel.h"
 #include "TestSupport.h"
 #include "ZvRegistry.h"
-#include "ZvSharedSection.h"
 
 #include <QApplication>
 #include <QDir>
@@ -33,8 +30,6 @@
 
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cstring>
 
 namespace {
 
@@ -64,15 +59,6 @@ QByteArray scenario() {
     return QJsonDocument(root).toJson();
 }
 
-QByteArray int32(qint32 v) {
-    QByteArray b(4, '\0');
-    std::memcpy(b.data(), &v, 4);
-    return b;
-}
-QByteArray text(const QByteArray &t) {
-    return int32(1) + t + '\0';
-}
-
 // Replaces an edit's text as a user typing would (textEdited fires).
 void type(QLineEdit *edit, const QString &text) {
     edit->selectAll();
@@ -90,29 +76,16 @@ void click(QAbstractButton *button) {
     QTest::mouseClick(button, Qt::LeftButton);
 }
 
-class ShortcutDialogTest : public ::testing::Test {
+class ShortcutDialogTest : public zvtest::ServerJobFixture {
 protected:
-    static void SetUpTestSuite() { TAesUse::Init(); }
     void SetUp() override {
-#ifndef ZV_HAVE_POPUPD
-        GTEST_SKIP() << "built without the tools folder";
-#endif
-        server = std::make_unique<zvtest::PopupServerProcess>(
-            QStringLiteral(ZV_BIN_DIR "/zvpopupd"),
-            QStringList{QStringLiteral("--scenario"),
-                        sandbox.writeFile(QStringLiteral("s.json"), scenario()),
-                        QStringLiteral("--log"), logPath, QStringLiteral("--key-bits"),
-                        QStringLiteral("512")});
-        ASSERT_GT(server->port(), 0);
-        const auto key = zv::ZvRegKey::create(zv::RegRoot::LocalMachine,
-                                              QString::fromLatin1(PopupServerKeyName));
-        key.writeString(QStringLiteral("ServerPort"), QString::number(server->port()));
-        key.writeString(QStringLiteral("ReceiveTimeout"), QStringLiteral("10"));
+        ServerJobFixture::SetUp();
+        if (!IsSkipped())
+            startServer(scenario());
     }
     void TearDown() override {
         form.reset();
-        if (section)
-            zv::ZvSharedSection::unlink(sectionName);
+        ServerJobFixture::TearDown();
     }
 
     // The user hive holding these lines under the shortcuts key.
@@ -122,9 +95,7 @@ protected:
                           "[HKEY_CURRENT_USER\\SOFTWARE\\Zorvant\\Popup Client\\shortcuts]\r\n" +
                               lines);
     }
-    QByteArray hiveBytes() const {
-        return sandbox.readFile(QStringLiteral("user.reg"));
-    }
+    QByteArray hiveBytes() const { return sandbox.readFile(QStringLiteral("user.reg")); }
     static std::optional<zv::ZvRegKey> shortcutsKey() {
         return zv::ZvRegKey::open(zv::RegRoot::CurrentUser, QString::fromLatin1(ShortcutsKeyName));
     }
@@ -135,12 +106,7 @@ protected:
 
     // A popup-server job for the two-level cost-center set; the store loads with it.
     void startJob() {
-        section = zv::ZvSharedSection::create(sectionName, 0600);
-        const QByteArray job = text("WS1") + text("127.0.0.1") + text("Finance") + text("alice") +
-                               text("report.pdf") + text("HP") + int32(1);
-        std::memcpy(section->data(), job.constData(), size_t(job.size()));
-        manager = std::make_unique<TQuestionManager>(
-            QStringList{sectionName}, std::make_unique<TPopupServerJob>(QStringList{sectionName}));
+        makeManager("Finance");
         manager->OnPresentQuestionSet = [](TQuestionManager &, TQuestionSet &, TWizardDirection) {};
         manager->Start();
         for (int i = 0; i < manager->QuestionSetCount(); ++i)
@@ -149,9 +115,7 @@ protected:
         ASSERT_NE(costSet, nullptr);
         ASSERT_EQ(costSet->Count(), 2);
     }
-    TShortCutManager &store() {
-        return manager->ShortCutManager();
-    }
+    TShortCutManager &store() { return manager->ShortCutManager(); }
 
     TShortcutMngForm &open() {
         form = std::make_unique<TShortcutMngForm>(*manager);
@@ -161,12 +125,8 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowExposed(form.get()));
         return *form;
     }
-    QStringList listNames() const {
-        return form->Model().Names();
-    }
-    int selectedRow() const {
-        return form->ShortcutsLb->currentIndex().row();
-    }
+    QStringList listNames() const { return form->Model().Names(); }
+    int selectedRow() const { return form->ShortcutsLb->currentIndex().row(); }
     void clickRow(int row) {
         const QModelIndex index = form->Model().index(row);
         form->ShortcutsLb->scrollTo(index);
@@ -182,16 +142,7 @@ protected:
         for (int i = 0; i < codes.size(); ++i)
             type(form->CatEdt[size_t(i)], codes[i]);
     }
-    int requests(const QByteArray &line) const {
-        return int(sandbox.readFile(QStringLiteral("server.log")).count(line));
-    }
 
-    zvtest::Sandbox sandbox;
-    QString logPath = sandbox.path(QStringLiteral("server.log"));
-    QString sectionName = sandbox.uniqueName(QStringLiteral("job"));
-    std::unique_ptr<zvtest::PopupServerProcess> server;
-    std::unique_ptr<zv::ZvSharedSection> section;
-    std::unique_ptr<TQuestionManager> manager;
     TQuestionSet *costSet = nullptr;
     std::unique_ptr<TShortcutMngForm> form;
     int saved = 0;

@@ -3,8 +3,6 @@
 
 #include "ZvSharedSection.h"
 
-#include <QtEndian>
-
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <unistd.h>
@@ -13,16 +11,6 @@
 #include <stdexcept>
 
 namespace jobtest {
-
-QByteArray Int32(qint32 value) {
-    QByteArray bytes(4, '\0');
-    qToLittleEndian(value, bytes.data());
-    return bytes;
-}
-
-QByteArray Text(const QByteArray &bytes) {
-    return Int32(1) + bytes + '\0';
-}
 
 TestSection::TestSection(const QString &name, const QByteArray &content, qsizetype size)
     : m_name(name) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "CaptureLog.h"
+#include "SectionBytes.h"
 #include "TestSupport.h"
 
 #include <QByteArray>
@@ -13,8 +14,8 @@
 namespace jobtest {
 
 // The section encodings written out by hand: a 32-bit little-endian integer, and a present text.
-QByteArray Int32(qint32 value);
-QByteArray Text(const QByteArray &bytes);
+inline constexpr auto Int32 = &zvtest::SectionInt32;
+inline constexpr auto Text = &zvtest::SectionText;
 
 using CaptureLog = zvtest::CaptureLog;
 

@@ -7,8 +7,8 @@
 #include "CaptureLog.h"
 #include "CostCenterServices.h"
 #include "LastAnswers.h"
-#include "PopupServerProcess.h"
 #include "SectionCodec.h"
+#include "ServerJobFixture.h"
 #include "TestSupport.h"
 #include "ZvRegistry.h"
 #include "ZvSharedSection.h"
@@ -20,8 +20,6 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <QRegularExpression>
-
-#include <cstring>
 
 namespace {
 
@@ -296,48 +294,17 @@ QByteArray scenario() {
     return QJsonDocument(root).toJson();
 }
 
-QByteArray int32(qint32 v) {
-    QByteArray b(4, '\0');
-    std::memcpy(b.data(), &v, 4);
-    return b;
-}
-QByteArray text(const QByteArray &t) {
-    return int32(1) + t + '\0';
-}
-
-class ServerJobTest : public ::testing::Test {
+class ServerJobTest : public zvtest::ServerJobFixture {
 protected:
-    static void SetUpTestSuite() { TAesUse::Init(); }
     void SetUp() override {
-#ifndef ZV_HAVE_POPUPD
-        GTEST_SKIP() << "built without the tools folder";
-#endif
-        server = std::make_unique<zvtest::PopupServerProcess>(
-            QStringLiteral(ZV_BIN_DIR "/zvpopupd"),
-            QStringList{QStringLiteral("--scenario"),
-                        sandbox.writeFile(QStringLiteral("s.json"), scenario()),
-                        QStringLiteral("--log"), logPath, QStringLiteral("--key-bits"),
-                        QStringLiteral("512")});
-        ASSERT_GT(server->port(), 0);
-        const auto key = zv::ZvRegKey::create(zv::RegRoot::LocalMachine,
-                                              QString::fromLatin1(PopupServerKeyName));
-        key.writeString(QStringLiteral("ServerPort"), QString::number(server->port()));
-        key.writeString(QStringLiteral("ReceiveTimeout"), QStringLiteral("10"));
-    }
-    void TearDown() override {
-        zv::ZvSharedSection::unlink(sectionName);
+        ServerJobFixture::SetUp();
+        if (!IsSkipped())
+            startServer(scenario());
     }
 
     // A job section as the component that holds the job writes it; a manager for it.
     void startJob(const QByteArray &queue, const QByteArray &document = "report.pdf") {
-        if (!section)
-            section = zv::ZvSharedSection::create(sectionName, 0600);
-        const QByteArray job = text("WS1") + text("127.0.0.1") + text(queue) + text("alice") +
-                               text(document) + text("HP") + int32(3);
-        std::memcpy(section->data(), job.constData(), size_t(job.size()));
-        auto source = std::make_unique<TPopupServerJob>(QStringList{sectionName});
-        serverJob = source.get();
-        manager = std::make_unique<TQuestionManager>(QStringList{sectionName}, std::move(source));
+        makeManager(queue, document, 3, &serverJob);
         manager->OnPresentQuestionSet = [this](TQuestionManager &, TQuestionSet &set,
                                                TWizardDirection) { presented << set.Name; };
         manager->OnActivity = [this](TQuestionManager &) { ++activity; };
@@ -347,25 +314,8 @@ protected:
         };
         manager->Start();
     }
-    TPopupServerJob &job() {
-        return *serverJob;
-    }
-    TQuestion &q(const QString &name) {
-        for (const auto &question : manager->FQuestionList)
-            if (question->Name == name)
-                return *question;
-        throw std::runtime_error("no such question");
-    }
-    int requests(const QByteArray &line) const {
-        return int(sandbox.readFile(QStringLiteral("server.log")).count(line));
-    }
+    TPopupServerJob &job() { return *serverJob; }
 
-    zvtest::Sandbox sandbox;
-    QString logPath = sandbox.path(QStringLiteral("server.log"));
-    QString sectionName = sandbox.uniqueName(QStringLiteral("job"));
-    std::unique_ptr<zvtest::PopupServerProcess> server;
-    std::unique_ptr<zv::ZvSharedSection> section;
-    std::unique_ptr<TQuestionManager> manager;
     TPopupServerJob *serverJob = nullptr; // owned by the manager
     QByteArrayList presented;
     int activity = 0;
@@ -632,7 +582,7 @@ TEST_F(ServerJobTest, ReturnsTheAnswersIntoTheJobSection) {
                             "Dept\rD200", "CC_Static", "Project\rP210", "Copies", "2", "Printer",
                             "Printer 1", "StaticNotifyIP", "127.0.0.1:S4"},
                            QByteArray());
-    EXPECT_EQ(QByteArray(section->data(), expected.size()), expected);
+    EXPECT_EQ(setup->sectionBytes(expected.size()), expected);
     manager->RecordResponse(rkAnswered);
 }
 
@@ -652,7 +602,7 @@ TEST_F(ServerJobTest, GuestAccountUserIsAskedOnlyTheGuestCard) {
     EXPECT_EQ(presented, QByteArrayList({"Card"}));
     const QByteArray expected = EncodeAnswerRecord(
         {"WS1", "CARD-17", "report.pdf", "3"}, {"StaticNotifyIP", "127.0.0.1:S0"}, QByteArray());
-    EXPECT_EQ(QByteArray(section->data(), expected.size()), expected);
+    EXPECT_EQ(setup->sectionBytes(expected.size()), expected);
 }
 
 TEST(PopupServerJobConnection, DefaultsWithoutServerSettings) {
