@@ -137,9 +137,9 @@ QByteArray TZvComEncodePacket::Build(bool encrypt, const TZvComSessionKey &sessi
 TZvComDecodePacket::TZvComDecodePacket(const QByteArray &bytes)
     : TZvComDecodePacket(bytes, {}, false) {}
 
-TZvComDecodePacket::TZvComDecodePacket(const QByteArray &bytes, const TZvComSessionKey &sessionKey,
+TZvComDecodePacket::TZvComDecodePacket(QByteArray bytes, const TZvComSessionKey &sessionKey,
                                        bool encrypted)
-    : m_bytes(bytes) {
+    : m_bytes(std::move(bytes)) {
     // The bytes are shared with the caller and never written, but for deciphering a whole
     // packet, which takes a copy of its own first.
     if (m_bytes.capacity() < m_bytes.size())
