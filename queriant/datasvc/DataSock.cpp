@@ -97,7 +97,8 @@ std::unique_ptr<TZvComDecodePacket> TDataSocket::ReadPacket() {
         throw EZvComException(QString::fromLatin1(SLengthTooLong));
     bytes.resize(length);
     ReceiveExactly(bytes.data() + ZvComHeaderSize, length - ZvComHeaderSize);
-    return std::make_unique<TZvComDecodePacket>(bytes, m_sessionKey, m_encryption);
+    // Handed over, not shared: deciphering in place then needs no copy of the packet.
+    return std::make_unique<TZvComDecodePacket>(std::move(bytes), m_sessionKey, m_encryption);
 }
 
 void TDataSocket::AsyncReceive() {

@@ -137,9 +137,9 @@ QByteArray TZvComEncodePacket::Build(bool encrypt, const TZvComSessionKey &sessi
 TZvComDecodePacket::TZvComDecodePacket(const QByteArray &bytes)
     : TZvComDecodePacket(bytes, {}, false) {}
 
-TZvComDecodePacket::TZvComDecodePacket(const QByteArray &bytes, const TZvComSessionKey &sessionKey,
+TZvComDecodePacket::TZvComDecodePacket(QByteArray bytes, const TZvComSessionKey &sessionKey,
                                        bool encrypted)
-    : m_bytes(bytes) {
+    : m_bytes(std::move(bytes)) {
     // The bytes are shared with the caller and never written, but for deciphering a whole
     // packet, which takes a copy of its own first.
     if (m_bytes.capacity() < m_bytes.size())
@@ -310,6 +310,11 @@ std::unique_ptr<TZvComTable> TZvComDecodePacket::ReadTable() {
     if (rowsFlagged)
         throw EZvComPacketException(ZvComTypeErrorText(zvcUInteger32, rows.Code(), rowField));
     table->m_rowCount = rows.IsNull() ? 0 : rows.AsCardinal();
+    // Rows of no columns take no bytes: nothing in the packet backs their count, and a reader
+    // stepping through them would spin for up to four billion rows.
+    if (columns == 0 && table->m_rowCount != 0)
+        throw EZvComPacketException(
+            QStringLiteral("Table of no columns cannot hold %1 rows").arg(table->m_rowCount));
 
     // Every value takes at least one byte, so what is left bounds what can be reserved.
     const auto left = static_cast<std::uint64_t>(m_end - m_position);

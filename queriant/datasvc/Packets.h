@@ -87,7 +87,7 @@ class TZvComDecodePacket : public TZvComPacket {
 public:
     // Keeps the bytes (a shared copy); when encrypted, deciphers them with the session key and the
     // header's length and id, and strips the padding. Reads the id and the verb.
-    TZvComDecodePacket(const QByteArray &bytes, const TZvComSessionKey &sessionKey, bool encrypted);
+    TZvComDecodePacket(QByteArray bytes, const TZvComSessionKey &sessionKey, bool encrypted);
     // A plain packet.
     explicit TZvComDecodePacket(const QByteArray &bytes);
     ~TZvComDecodePacket();

@@ -337,6 +337,23 @@ Body DbServer::answer(const QString &verb, const std::vector<Value> &v,
     return body;
 }
 
+dbwire::Body DbServer::cachedAnswer(const QString &verb, const std::vector<Value> &v,
+                                    const QString &replyVerb) {
+    QString key = replyVerb;
+    for (const Value &value : v) {
+        key += QChar(0x1F) + QString::number(value.code);
+        if (!value.null)
+            key += QChar(0x1E) + value.text();
+    }
+    std::lock_guard<std::mutex> lock(m_answersLock);
+    if (const auto found = m_answers.find(key); found != m_answers.end())
+        return found->second;
+    // Requests with ever new arguments must not grow the cache without end.
+    if (m_answers.size() >= 64)
+        m_answers.clear();
+    return m_answers.emplace(key, answer(verb, v, replyVerb)).first->second;
+}
+
 void DbServer::serve(int fd) {
     Connection c;
     c.fd = fd;
@@ -369,8 +386,9 @@ void DbServer::serve(int fd) {
                 body.addInt8('E');
                 body.addString(m_fault.argument);
             } else {
-                body = answer(verb, values,
-                              faulty && m_fault.kind == DbFault::VerbCase ? otherCase(verb) : verb);
+                body = cachedAnswer(verb, values,
+                                    faulty && m_fault.kind == DbFault::VerbCase ? otherCase(verb)
+                                                                                : verb);
             }
             if (faulty && m_fault.kind == DbFault::ForeignId &&
                 !send(c, frame(id + 1000, answer(verb, values, verb), key), false))

@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <cstdio>
 #include <deque>
+#include <map>
 #include <mutex>
 
 typedef struct evp_pkey_st EVP_PKEY;
@@ -57,6 +58,10 @@ private:
     // The answer to a request; replyVerb is the verb the answer names.
     dbwire::Body answer(const QString &verb, const std::vector<dbwire::Value> &values,
                         const QString &replyVerb) const;
+    // answer() through a cache: the data never changes, and encoding a large table costs more
+    // than the rest of the exchange.
+    dbwire::Body cachedAnswer(const QString &verb, const std::vector<dbwire::Value> &values,
+                              const QString &replyVerb);
     void logLine(const QString &line);
 
     DbData m_data;
@@ -72,4 +77,6 @@ private:
     std::deque<int> m_pending;
     int m_idle = 0;
     std::atomic<std::uint32_t> m_nextId{1};
+    std::mutex m_answersLock;
+    std::map<QString, dbwire::Body> m_answers;
 };

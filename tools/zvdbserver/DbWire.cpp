@@ -114,15 +114,22 @@ std::int64_t Value::number() const {
 
 void Body::add(std::uint8_t code, const QByteArray &payload, bool block, bool rc4) {
     m_bytes.append(static_cast<char>(code | (rc4 ? 0x40 : 0)));
-    if (block)
-        m_bytes.append(le32(static_cast<std::uint32_t>(payload.size())));
+    if (block) {
+        // Written in place: a table answer has thousands of cells, each would allocate.
+        const auto length = static_cast<std::uint32_t>(payload.size());
+        const char bytes[4] = {static_cast<char>(length), static_cast<char>(length >> 8),
+                               static_cast<char>(length >> 16), static_cast<char>(length >> 24)};
+        m_bytes.append(bytes, 4);
+    }
     if (rc4)
         m_rc4Ranges.emplace_back(m_bytes.size(), payload.size());
     m_bytes.append(payload);
 }
 
 void Body::addString(const QString &text, bool rc4) {
-    add(String, text.toUtf8() + '\0', true, rc4);
+    QByteArray payload = text.toUtf8();
+    payload.append('\0');
+    add(String, payload, true, rc4);
 }
 void Body::addNullString() {
     m_bytes.append('\x8A');

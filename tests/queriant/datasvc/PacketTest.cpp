@@ -209,6 +209,9 @@ std::vector<BadCase> badCases() {
          packet(str("V") + status('S') + fixed(0x0D, 2) + fixed(0x06, 0x40000000) + str("a") +
                 str("b") + str("1")),
          readTable, "Server data is null"},
+        {"table of no columns claiming rows",
+         packet(str("V") + status('S') + fixed(0x0D, 0) + fixed(0x06, 0xFFFFFFFF)), readTable,
+         "Table of no columns cannot hold 4294967295 rows"},
         {"table cell cut short",
          packet(str("V") + status('S') + fixed(0x0D, 1) + fixed(0x06, 1) + str("a") +
                 QByteArray("\x0A\x09\x00\x00\x00xy", 7)),
