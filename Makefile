@@ -7,7 +7,7 @@ WERROR := $(if $(CI),ON,OFF)
 export CCACHE_BASEDIR := $(CURDIR)
 export CCACHE_NOHASHDIR := 1
 
-.PHONY: all deps configure build test run asan fuzz clean
+.PHONY: all deps configure build test package run asan fuzz clean
 
 all: build
 
@@ -22,6 +22,10 @@ build: configure
 
 test: build
 	@cd $(BUILD_DIR) && ctest --output-on-failure -j 2 --timeout 600
+
+# The Debian packages queriant, comorvantis and zorvant-tools, in build/packages.
+package: build
+	@cd $(BUILD_DIR) && cpack --config CPackConfig.cmake
 
 asan:
 	@$(MAKE) test PRESET=asan
