@@ -575,8 +575,10 @@ void TQuestionForm::startTitleDrag() {
 // ------------------------------------------------------------------------------
 
 void TQuestionForm::NextBtnClick() {
-    if (m_manager && ValidateAnswers())
+    if (m_manager && ValidateAnswers()) {
         m_manager->NextSet();
+        forgetSetWhenJobEnded();
+    }
 }
 
 void TQuestionForm::PrevBtnClick() {
@@ -585,8 +587,17 @@ void TQuestionForm::PrevBtnClick() {
 }
 
 void TQuestionForm::CancelBtnClick() {
-    if (m_manager)
+    if (m_manager) {
         m_manager->Cancel();
+        forgetSetWhenJobEnded();
+    }
+}
+
+// The manager frees the sets when the job ends; events still on their way to this dialog (the
+// release of the key that finished the job) must not reach them.
+void TQuestionForm::forgetSetWhenJobEnded() {
+    if (!m_manager->Busy())
+        m_set = nullptr;
 }
 
 void TQuestionForm::SwitchUserLabelClick() {

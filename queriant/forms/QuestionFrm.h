@@ -146,6 +146,8 @@ private:
     bool CostCenterMandatory() const;
     bool ServerAllowsLastAnswers() const;
 
+    void forgetSetWhenJobEnded();
+
     TQuestionManager *m_manager = nullptr;
     TQuestionSet *m_set = nullptr;
     TFormMode m_formMode = fmFirst;
