@@ -160,9 +160,26 @@ QString ZvXmlParser::text(int index) const {
     if (content.startsWith(kCDataStart)) {
         const QStringView inner = content.mid(kCDataStart.size());
         const qsizetype end = inner.indexOf(QLatin1String("]]>"));
-        return (end < 0 ? inner : inner.left(end)).toString();
+        return withLineEndsNormalized(end < 0 ? inner : inner.left(end));
     }
-    return decodeEntities(content);
+    return decodeEntities(withLineEndsNormalized(content));
+}
+
+// An XML processor reads CR LF and a lone CR as LF, so a file written on another system names
+// the same task.
+QString ZvXmlParser::withLineEndsNormalized(QStringView content) {
+    QString out;
+    out.reserve(content.size());
+    for (qsizetype i = 0; i < content.size(); ++i) {
+        if (content.at(i) != QLatin1Char('\r')) {
+            out.append(content.at(i));
+            continue;
+        }
+        out.append(QLatin1Char('\n'));
+        if (i + 1 < content.size() && content.at(i + 1) == QLatin1Char('\n'))
+            ++i;
+    }
+    return out;
 }
 
 QString ZvXmlParser::decodeEntities(QStringView content) {

@@ -32,12 +32,13 @@ public:
     std::vector<int> childrenNamed(int index, const QString &localName) const;
     int firstChildNamed(int index, const QString &localName) const;
     // The element's text: a leading CDATA section verbatim, else the content with the five
-    // entities decoded; empty for an element with child elements.
+    // entities decoded, line ends read as LF; empty for an element with child elements.
     QString text(int index) const;
 
     static QString decodeEntities(QStringView content);
 
 private:
+    static QString withLineEndsNormalized(QStringView content);
     bool fail(const QString &why, qsizetype at);
     bool skipUntil(qsizetype &pos, const QString &terminator);
     bool parseStartTag(qsizetype &pos, std::vector<int> &open);

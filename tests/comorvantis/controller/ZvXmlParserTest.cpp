@@ -46,6 +46,10 @@ TEST(ConfigurationFile, TaskListsFromConfigurationTexts) {
         {"whitespace kept",
          QStringLiteral("<configuration><tasks><task> A.B\n</task></tasks></configuration>"),
          QStringList{QStringLiteral(" A.B\n")}},
+        {"line ends read as LF, also in CDATA",
+         QStringLiteral("<configuration><tasks><task>A\r\r\nB\r</task><task><![CDATA[C\r\nD]]>"
+                        "</task></tasks></configuration>"),
+         QStringList{QStringLiteral("A\n\nB\n"), QStringLiteral("C\nD")}},
         {"task with child elements is empty",
          QStringLiteral("<configuration><tasks><task>A<sub>B</sub></task><task/></tasks>"
                         "</configuration>"),
