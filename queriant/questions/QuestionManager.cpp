@@ -456,6 +456,15 @@ bool insideQuestion(pugi::xml_node node) {
     return false;
 }
 
+// Writing the outcome replaces the children of the document's response element as well.
+bool insideNode(pugi::xml_node node, pugi::xml_node ancestor) {
+    for (pugi::xml_node up = node.parent(); up && ancestor; up = up.parent()) {
+        if (up == ancestor)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 void TQuestionManager::LoadGuiQuestions(const QString &request) {
@@ -477,6 +486,8 @@ void TQuestionManager::LoadGuiQuestions(const QString &request) {
     // Built aside and taken over only when the whole document has loaded.
     std::vector<std::unique_ptr<TQuestion>> questions;
     std::vector<std::unique_ptr<TQuestionSet>> sets;
+    const pugi::xml_node response =
+        xml.SelectSingleNode(QStringLiteral("(//questionsets)[1]/response"));
     for (pugi::xml_node setNode : xml.SelectNodes(QStringLiteral("//questionsets/questionset"))) {
         auto set = std::make_unique<TQuestionSet>();
         set->FormType = xml.GetChildText(setNode, QStringLiteral("formtype")).toUtf8();
@@ -489,6 +500,9 @@ void TQuestionManager::LoadGuiQuestions(const QString &request) {
         if (insideQuestion(setNode))
             throw zv::ZvError(
                 QStringLiteral("The question set \"%1\" lies inside a question").arg(title));
+        if (insideNode(setNode, response))
+            throw zv::ZvError(
+                QStringLiteral("The question set \"%1\" lies inside the response").arg(title));
         FDialogTimeout = wholeNumberOr(xml.GetChildText(setNode, QStringLiteral("timeout")), -1);
 
         const std::vector<pugi::xml_node> questionNodes =

@@ -329,20 +329,29 @@ QString answersOf(TQuestionManager &manager) {
     return manager.FQuestionXML.GetXML().section("\r\n", 1);
 }
 
-// Saving answers replaces the children of each question's answer element: a question set inside
-// a question would have its nodes freed under its questions.
-TEST(LoadGuiQuestions, SetInsideAQuestionIsRefused) {
+// Saving answers replaces the children of each question's answer element and of the response: a
+// question set inside either would have its nodes freed under its questions.
+TEST(LoadGuiQuestions, SetWhereAnswersAreWrittenIsRefused) {
     const QString filler = QStringLiteral("<a/>").repeated(550);
     const QString inner = QStringLiteral(
         "<questionsets><questionset><title>Inner</title><question/></questionset></questionsets>");
     const struct {
         const char *name;
         QString text;
+        const char *where;
     } cases[] = {
-        {"in an answer, padded", "<questionsets><questionset><question><answer>" + filler + inner +
-                                     filler + "</answer></question></questionset></questionsets>"},
+        {"in an answer, padded",
+         "<questionsets><questionset><question><answer>" + filler + inner + filler +
+             "</answer></question></questionset></questionsets>",
+         "a question"},
         {"in a prompt",
-         doc(questionSet("stringform", "<question><prompt>" + inner + "</prompt></question>"))},
+         doc(questionSet("stringform", "<question><prompt>" + inner + "</prompt></question>")),
+         "a question"},
+        // The outcome is written over the response's children.
+        {"in the response",
+         "<questionsets><response>" + filler + inner + "</response>" +
+             questionSet("buttonform", "<question/>") + "</questionsets>",
+         "the response"},
     };
     for (const auto &c : cases) {
         TQuestionManager manager(Automation);
@@ -350,8 +359,8 @@ TEST(LoadGuiQuestions, SetInsideAQuestionIsRefused) {
             manager.LoadGuiQuestions(c.text);
             ADD_FAILURE() << c.name << ": loaded";
         } catch (const zv::ZvError &e) {
-            EXPECT_EQ(e.message(), QStringLiteral("The question set \"Inner\" lies inside a "
-                                                  "question"))
+            EXPECT_EQ(e.message(),
+                      QStringLiteral("The question set \"Inner\" lies inside %1").arg(c.where))
                 << c.name;
         }
         EXPECT_EQ(manager.QuestionCount(), 0) << c.name;
