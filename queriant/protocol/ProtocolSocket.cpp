@@ -244,10 +244,32 @@ void TProtocolSocket::SendAll(const QByteArray &message) {
     }
 }
 
+// Bytes waiting before a request is sent belong to an answer that came after its time limit;
+// read as the answer to this request they would give it another request's values.
+void TProtocolSocket::DropLateAnswers() {
+    if (m_fd < 0)
+        return;
+    char scratch[4096];
+    qsizetype dropped = 0;
+    for (;;) {
+        const ssize_t n = ::recv(m_fd, scratch, sizeof scratch, MSG_DONTWAIT);
+        if (n > 0) {
+            dropped += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        break;
+    }
+    if (dropped > 0)
+        LogInfo("Dropped %D bytes that came after the time limit of an earlier request", dropped);
+}
+
 // The body is read straight into the receive buffer in pieces of at most ChunkSize bytes;
 // bytes beyond the message that came with the last piece are dropped.
 QByteArray TProtocolSocket::SendReceive(const QByteArray &message) {
     LogInfo("Sending Packet: %D", message.size());
+    DropLateAnswers();
     SendAll(message);
     ReceiveBuffer.clear();
     ReceiveBuffer.reserve(4 * ChunkSize);

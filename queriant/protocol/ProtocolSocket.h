@@ -65,6 +65,7 @@ private:
     void ApplyTimeOut();
     ssize_t Receive(char *buffer, std::size_t size);
     void SendAll(const QByteArray &message);
+    void DropLateAnswers();
     QString UnavailableMessage() const;
 
     int m_fd = -1;

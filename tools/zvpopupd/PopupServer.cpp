@@ -452,6 +452,9 @@ void PopupServer::send(Connection &c, const QString &verb, const QStringList &va
             std::this_thread::sleep_for(std::chrono::milliseconds(m_fault.argument));
         }
         return;
+    case Fault::Late:
+        std::this_thread::sleep_for(std::chrono::milliseconds(m_fault.argument));
+        break;
     default:
         break;
     }

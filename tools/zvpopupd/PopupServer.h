@@ -25,12 +25,13 @@ enum class Fault {
     LowerCaseId,
     BadId,
     Drip,
-    Garbage
+    Garbage,
+    Late
 };
 
 struct FaultPlan {
     Fault kind = Fault::None;
-    int argument = 0;    // header bytes to send, or drip delay in milliseconds
+    int argument = 0;    // header bytes to send, or drip or late delay in milliseconds
     QString verb;        // only this verb's answer, or every answer when empty
     int fromRequest = 1; // first request (counted per connection) the fault applies to
 };

@@ -8,7 +8,8 @@
 // Prints "PORT <n>" on standard output once it listens (--port 0, the default, picks a free
 // port). Fault kinds: silent (never answer), header:N (N bytes, then nothing), close-mid-body,
 // wrong-length (says 10 bytes more than it sends), lowercase-id, bad-id (another identifier),
-// drip:MS (one byte per MS), garbage (random bytes instead of the answer).
+// drip:MS (one byte per MS), garbage (random bytes instead of the answer), late:MS (the whole
+// answer after MS).
 // --hex-digits bare sends the public key's numbers without leading zero digits (65537 as
 // 10001, an odd count), as some servers do; bytes (the default) sends whole bytes.
 #include "PopupServer.h"
@@ -50,6 +51,8 @@ bool parseFault(const QString &text, FaultPlan &plan) {
         plan.kind = Fault::Drip;
     else if (kind == QLatin1String("garbage"))
         plan.kind = Fault::Garbage;
+    else if (kind == QLatin1String("late"))
+        plan.kind = Fault::Late;
     else
         return false;
     return true;

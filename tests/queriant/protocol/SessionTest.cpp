@@ -5,6 +5,7 @@
 #include "TestSupport.h"
 
 #include <QFile>
+#include <QThread>
 
 namespace {
 
@@ -272,6 +273,29 @@ TEST(PopupSession, SlowDripWithinTimeLimitSucceeds) {
                     QStringLiteral("bob"), QStringLiteral("d"));
     p.LoadDescriptors();
     EXPECT_EQ(p.Descriptors.size(), 12);
+}
+
+// A look-up that timed out is answered while the user goes on; that answer must not be taken
+// for the answer to the next request on the same connection.
+TEST(PopupSession, AnswerAfterTheTimeLimitIsNotTakenForTheNext) {
+    PopupServerProcess server({QStringLiteral("--fault"), QStringLiteral("late:1400"),
+                               QStringLiteral("--fault-verb"), QStringLiteral("FINDUSERCODES")});
+    ASSERT_GT(server.port(), 0);
+    TPopupProtocol p;
+    pointAt(p, server.port(), 1);
+    p.Connect();
+    p.NegotiateSessionKey();
+    EXPECT_EQ(errorOf([&] {
+                  p.BC_FindUserCodes(QStringLiteral("alice"), QStringLiteral("Dept"),
+                                     QStringLiteral("%"), QString(), 10);
+              }),
+              QStringLiteral("Connection timed out. No response\r\nFailed to connect to the popup "
+                             "server: \r\n") +
+                  connectionInfo(server.port()));
+    QThread::msleep(1000); // the late answer arrives meanwhile
+    const TCostCenterList codes =
+        p.BC_ListRecentUserCodes(QStringLiteral("alice"), QStringLiteral("Dept"), QString(), 25);
+    EXPECT_EQ(CostCenterCodes(codes), QStringList({"D200", "D100"}));
 }
 
 TEST(ProtocolSocket, ConnectFailuresAndAddressFallback) {
