@@ -51,6 +51,7 @@ void TAlignLabel::setCaption(const QString &caption) {
         QAccessibleEvent event(this, QAccessible::NameChanged);
         QAccessible::updateAccessibility(&event);
     }
+    emit captionChanged(m_caption);
 }
 
 void TAlignLabel::setAlignment(TAlignment alignment) {

@@ -43,6 +43,7 @@ public:
 
 signals:
     void clicked();
+    void captionChanged(const QString &caption);
 
 protected:
     void paintEvent(QPaintEvent *event) override;

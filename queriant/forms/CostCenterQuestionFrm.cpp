@@ -336,6 +336,8 @@ void TCostCenterQuestionForm::createControls() {
     // The dialog's own Next handler asks about the own account first.
     disconnect(NextBtn, &QPushButton::clicked, this, &TQuestionForm::NextBtnClick);
     connect(NextBtn, &QPushButton::clicked, this, &TCostCenterQuestionForm::CostCenterNextBtnClick);
+    for (TAlignLabel *label : {GridHeaderLbl, HistoryLbl})
+        connect(label, &TAlignLabel::captionChanged, this, &TCostCenterQuestionForm::describeLists);
 }
 
 void TCostCenterQuestionForm::translateCaptions() {
@@ -343,6 +345,7 @@ void TCostCenterQuestionForm::translateCaptions() {
         button->setText(translateControl(button->objectName(), button->text()));
         button->setAccessibleName(QString(button->text()).remove(QLatin1Char('&')));
     }
+    SearchBtn->setAccessibleDescription(LoadResString(Res::SAccessibleSearchBtn));
     // Link labels show no mnemonic: the marker is dropped from the caption.
     for (TLinkLabel *link : {MoreLbl, HistoryOtherToggleLbl, ShortCutHeaderLbl, Label1}) {
         link->setText(translateControl(link->objectName(), link->text()).remove(QLatin1Char('&')));
@@ -448,7 +451,7 @@ void TCostCenterQuestionForm::PresentQuestions() {
                               .arg(int(MaxLevels)));
     if (!set->Title.isEmpty())
         TitleLbl->setCaption(QString::fromUtf8(set->Title));
-    setAccessibleName(TitleLbl->caption());
+    NameAfterTitle();
     HistoryLbl->setCaption(QString());
     for (int i = 0; i < levelCount(); ++i) {
         TQuestion *q = level(i);
@@ -458,11 +461,30 @@ void TCostCenterQuestionForm::PresentQuestions() {
             LogInfo("Question: %s  DMS answer: %s", q->Name, QString::fromUtf8(q->DmsValue));
             q->SetAnswer(QString::fromUtf8(q->DmsValue));
         }
-        DescribeControl(Search[size_t(i)], q->Code, q->Description);
+        DescribeControl(Search[size_t(i)], q->Code.isEmpty() ? q->Prompt : q->Code, q->Description);
     }
     layoutLevels();
+    describeLists();
     if (RightToLeftLayout())
         mirrorForRightToLeft();
+}
+
+// The grid is read under its header with the line above it as the description; both change
+// as the user moves between history, search and shortcuts.
+void TCostCenterQuestionForm::describeLists() {
+    const auto describe = [](QWidget *list, const QString &name, const QString &description) {
+        if (list->accessibleName() != name)
+            list->setAccessibleName(name);
+        if (list->accessibleDescription() != description)
+            list->setAccessibleDescription(description);
+    };
+    const QString levels = levelNames();
+    const QString header = GridHeaderLbl->caption();
+    const QString instruction = HistoryLbl->caption();
+    describe(DataDG, header.isEmpty() ? levels : header,
+             instruction.isEmpty() ? levels : instruction);
+    describe(ShortCutsDG, ShortCutHeaderLbl->text(),
+             FormatResText(LoadResString(Res::SAccessibleShortcutList), {levels}));
 }
 
 void TCostCenterQuestionForm::layoutLevels() {
@@ -1193,6 +1215,9 @@ void TCostCenterQuestionForm::showDmsPrompt() {
     QuestionLbl->show();
     DMSLbl->setCaption(QuestionSet() ? QuestionSet()->SummaryText() : QString());
     DMSLbl->show();
+    // Yes and No answer the prompt's question.
+    for (QPushButton *button : {YesBtn, NoBtn})
+        button->setAccessibleDescription(QuestionLbl->caption());
     YesBtn->show();
     NoBtn->show();
     YesBtn->setDefault(true);

@@ -127,6 +127,7 @@ private:
     void translateCaptions();
     void applyCollapsedSetting();
     void layoutLevels();
+    void describeLists();
     void hideShortcutsPane();
     void mirrorForRightToLeft();
     int levelCount() const;

@@ -259,6 +259,10 @@ void TQuestionForm::translateCaptions() {
         14, 16));
     for (QPushButton *button : {LastAnswersBtn, PrevBtn, NextBtn, CancelBtn})
         button->setAccessibleName(QString(button->text()).remove(QLatin1Char('&')));
+    LastAnswersBtn->setAccessibleDescription(LoadResString(Res::SAccessibleLastAnswersBtn));
+    PrevBtn->setAccessibleDescription(LoadResString(Res::SAccessiblePrevBtn));
+    NextBtn->setAccessibleDescription(LoadResString(Res::SAccessibleNextBtn));
+    CancelBtn->setAccessibleDescription(LoadResString(Res::SAccessibleCancelBtn));
     SwitchUserLabel->setAccessibleName(SwitchUserLabel->text().trimmed());
     LaunchConfigToolLabel->setAccessibleName(LaunchConfigToolLabel->text().trimmed());
 }
@@ -376,13 +380,17 @@ void TQuestionForm::PresentQuestions() {
     SetQuestionCaption(caption.isEmpty() ? m_set->First()->Prompt : caption);
     if (!m_set->Title.isEmpty())
         TitleLbl->setCaption(QString::fromUtf8(m_set->Title));
-    // Window lists and screen readers name the popup after the dialog's title; named before
-    // it shows, since a compositor announces a new window by the title it maps with.
+    NameAfterTitle();
+    if (host)
+        host->window()->show();
+}
+
+// Window lists and screen readers name the popup after the dialog's title; named before it
+// shows, since a compositor announces a new window by the title it maps with.
+void TQuestionForm::NameAfterTitle() {
     setAccessibleName(TitleLbl->caption());
     window()->setWindowTitle(TitleLbl->caption());
     window()->setAccessibleName(TitleLbl->caption());
-    if (host)
-        host->window()->show();
 }
 
 // ---- Form mode
@@ -452,6 +460,9 @@ void TQuestionForm::SetFormMode(TFormMode mode) {
         break;
     }
     NextBtn->setAccessibleName(NextBtn->text().remove(QLatin1Char('&')));
+    const bool finishes = mode == fmLast || mode == fmSingle;
+    NextBtn->setAccessibleDescription(
+        LoadResString(finishes ? Res::SAccessibleFinishBtn : Res::SAccessibleNextBtn));
 }
 
 void TQuestionForm::mirrorTitleBar() {

@@ -132,6 +132,8 @@ protected:
     // Accessible name and description of an answer control; required for a mandatory answer.
     void DescribeControl(QWidget *control, const QString &name, const QString &description,
                          bool required = false);
+    // The dialog, its window and the window's title take the title bar's caption.
+    void NameAfterTitle();
     // Called whenever the error line changes; dialogs refresh what screen readers see.
     virtual void ErrorTextChanged() {}
 

@@ -22,6 +22,7 @@
 #include "ZvNamedEvent.h"
 
 #include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFrame>
 #include <QKeyEvent>
@@ -45,6 +46,13 @@ QFont pixelFont(const QString &family, int pixels) {
     QFont font(family);
     font.setPixelSize(pixels);
     return font;
+}
+
+// The popup is a dialog to screen readers: they read its title, and its texts as it comes up.
+QAccessibleInterface *mainFormAccessible(const QString &className, QObject *object) {
+    if (className == QLatin1String("TMainForm") && object && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Dialog);
+    return nullptr;
 }
 
 // Depth first, in child order: the first line edit that can take the focus.
@@ -73,6 +81,11 @@ TMainForm::TMainForm(const QStringList &arguments)
     : QWidget(nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
       m_timeout([this] { DialogTimeOutTimer(); }),
       m_foreground([this] { return isActiveWindow(); }, [this] { ForegroundRefused(); }) {
+    static const bool accessibleAsDialog = [] {
+        QAccessible::installFactory(mainFormAccessible);
+        return true;
+    }();
+    Q_UNUSED(accessibleAsDialog);
     resize(DesignWidth, DesignHeight);
     createControls();
     // Named after what it shows: each dialog renames it after its title.
@@ -576,6 +589,7 @@ void TMainForm::HandleException(const std::exception &e) {
     setWindowTitle(TitleLbl->caption());
     setAccessibleName(TitleLbl->caption());
     ErrorLbl->setAccessibleName(ErrorLbl->caption());
+    Button1->setAccessibleDescription(ErrorLbl->caption());
     show();
     BringToForeground();
     Button1->setFocus(Qt::OtherFocusReason);

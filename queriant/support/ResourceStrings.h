@@ -116,6 +116,20 @@ inline constexpr TResourceString SErrorScreenAdvice{
     "SErrorScreenAdvice", "Your print job was not released. Print it again; if this keeps "
                           "happening, contact your administrator."};
 inline constexpr TResourceString SAccessibleRequired{"SAccessibleRequired", "Required"};
+// What the buttons do, told to screen readers after their names.
+inline constexpr TResourceString SAccessibleNextBtn{"SAccessibleNextBtn",
+                                                    "Goes on to the next question"};
+inline constexpr TResourceString SAccessibleFinishBtn{"SAccessibleFinishBtn", "Sends your answers"};
+inline constexpr TResourceString SAccessiblePrevBtn{"SAccessiblePrevBtn",
+                                                    "Goes back to the previous question"};
+inline constexpr TResourceString SAccessibleCancelBtn{"SAccessibleCancelBtn",
+                                                      "Cancels the job without answering"};
+inline constexpr TResourceString SAccessibleLastAnswersBtn{"SAccessibleLastAnswersBtn",
+                                                           "Sends the answers you gave last time"};
+inline constexpr TResourceString SAccessibleSearchBtn{"SAccessibleSearchBtn",
+                                                      "Looks up the codes typed so far"};
+inline constexpr TResourceString SAccessibleShortcutList{"SAccessibleShortcutList",
+                                                         "Your saved %s combinations"};
 
 // The notification of a popup that could not come to the front
 inline constexpr TResourceString SJobWaitingTitle{"SJobWaitingTitle",

@@ -229,6 +229,45 @@ std::optional<QString> answerOverAccessibility(const QString &sessionBus, const 
     return out;
 }
 
+std::optional<QString> accessibilityMissing() {
+    // The session bus starts the accessibility bus on demand from this activation file.
+    if (!QFile::exists(QStringLiteral("/usr/share/dbus-1/services/org.a11y.Bus.service")))
+        return QStringLiteral("at-spi2-core is not installed (scripts/install-deps installs it)");
+    QProcess probe;
+    probe.start(QStringLiteral("/usr/bin/python3"),
+                {QStringLiteral("-c"), QStringLiteral("import pyatspi")});
+    if (!probe.waitForFinished(20000) || probe.exitStatus() != QProcess::NormalExit ||
+        probe.exitCode() != 0)
+        return QStringLiteral(
+            "python3-pyatspi is not installed (scripts/install-deps installs it)");
+    return std::nullopt;
+}
+
+std::optional<QJsonObject> readOverAccessibility(const QString &sessionBus, const QString &display,
+                                                 const QString &window, const QStringList &steps) {
+    QProcess tool;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DBUS_SESSION_BUS_ADDRESS"), sessionBus);
+    env.insert(QStringLiteral("DISPLAY"), display);
+    tool.setProcessEnvironment(env);
+    tool.start(QStringLiteral("/usr/bin/python3"),
+               QStringList{QStringLiteral(ZV_TEST_DATA_DIR "/a11y-read"),
+                           QStringLiteral("--window"), window} +
+                   steps);
+    if (!tool.waitForFinished(60000)) {
+        tool.kill();
+        tool.waitForFinished();
+        return std::nullopt;
+    }
+    const QByteArray err = tool.readAllStandardError();
+    if (!err.isEmpty())
+        qWarning("a11y-read: %s", err.constData());
+    const QJsonDocument report = QJsonDocument::fromJson(tool.readAllStandardOutput());
+    if (!report.isObject())
+        return std::nullopt;
+    return report.object();
+}
+
 std::optional<QString> NotificationServer::dunstctl(const QStringList &arguments) const {
     QProcess tool;
     tool.setProcessEnvironment(m_env);

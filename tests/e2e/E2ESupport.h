@@ -6,6 +6,7 @@
 #include "PrivateBus.h"
 
 #include <QDBusConnection>
+#include <QJsonObject>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
@@ -66,6 +67,15 @@ private:
 // output, or nothing when it failed (the reason then goes to the test's log).
 std::optional<QString> answerOverAccessibility(const QString &sessionBus, const QString &window,
                                                const QStringList &texts, const QString &button);
+
+// Whether the accessibility bus and its Python bindings are installed; the reason when not.
+std::optional<QString> accessibilityMissing();
+
+// Runs tests/e2e/a11y-read on the accessibility bus of that session bus for the window with
+// that title, with its keyboard steps on that X display. Its report, or nothing when it did not
+// print one; a report whose "error" is set says which step failed.
+std::optional<QJsonObject> readOverAccessibility(const QString &sessionBus, const QString &display,
+                                                 const QString &window, const QStringList &steps);
 
 // dunst, the desktop's notification server, on a display and a private bus; dunstctl acts as
 // the user and reads back what was shown. Stopped when the object goes.

@@ -16,6 +16,7 @@
 #include "TestSupport.h"
 #include "ZvRegistry.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
@@ -521,6 +522,28 @@ TEST_F(CostCenterFormTest, TooManyLevelsAreRefused) {
 }
 
 // A request document has no server: the levels are plain edits and nothing is looked up.
+// The grid is read under its header with the instruction above it, both as they change; the
+// shortcuts pane under its own header.
+TEST_F(CostCenterFormTest, GridsAreNamedAfterWhatTheyShow) {
+    startJob(0);
+    ASSERT_NE(dialog(), nullptr);
+    TCostCenterQuestionForm &d = *dialog();
+    const auto text = [](QWidget *w, QAccessible::Text t) {
+        return QAccessible::queryAccessibleInterface(w)->text(t);
+    };
+    EXPECT_EQ(text(d.DataDG, QAccessible::Name),
+              QStringLiteral("Most recent Dept / Project selections"));
+    EXPECT_EQ(text(d.DataDG, QAccessible::Description),
+              QStringLiteral("Type the Dept / Project codes"));
+    EXPECT_EQ(text(d.ShortCutsDG, QAccessible::Name), QStringLiteral("Shortcuts"));
+    EXPECT_EQ(text(d.ShortCutsDG, QAccessible::Description),
+              QStringLiteral("Your saved Dept / Project combinations"));
+    type(0, QStringLiteral("X999"));
+    key(d.Search[0], Qt::Key_Return);
+    EXPECT_EQ(text(d.DataDG, QAccessible::Name),
+              QStringLiteral("No matching Dept found. Try again."));
+}
+
 TEST(CostCenterFormPlain, RequestDocumentLevelsArePlainEdits) {
     FormJob job;
     TQuestionSet &set = job.set(FormType::CostCenter, 2);

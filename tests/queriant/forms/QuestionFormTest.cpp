@@ -395,3 +395,48 @@ TEST(QuestionForm, WhatScreenReadersAreTold) {
 }
 
 } // namespace
+
+namespace {
+
+// The focusable controls a screen reader reaches that lack a name or a description.
+QStringList unnamedOrUndescribed(QWidget *root) {
+    QStringList found;
+    for (QWidget *widget : root->findChildren<QWidget *>()) {
+        QAccessibleInterface *a = QAccessible::queryAccessibleInterface(widget);
+        if (!a || !a->state().focusable || a->state().invisible)
+            continue;
+        if (a->text(QAccessible::Name).isEmpty() || a->text(QAccessible::Description).isEmpty())
+            found << QStringLiteral("%1 '%2' / '%3'")
+                         .arg(widget->objectName(), a->text(QAccessible::Name),
+                              a->text(QAccessible::Description));
+    }
+    return found;
+}
+
+TEST(QuestionForm, EveryFocusableControlIsNamedAndDescribedAndTheWindowTitled) {
+    for (const char *formType :
+         {FormType::String, FormType::Integer, FormType::Float, FormType::Money,
+          FormType::PhoneNumber, FormType::Logon, FormType::Button, FormType::Combo,
+          FormType::Radio, FormType::List, FormType::GuestCard, FormType::CostCenter}) {
+        FormJob job;
+        TQuestionSet &first = job.set(FormType::String);
+        first.Title = "Before";
+        TQuestionSet &set = job.set(formType, 2);
+        set.Title = "Charge to";
+        for (int i = 0; i < set.Count(); ++i) {
+            set.Question(i)->Description = QStringLiteral("About question %1").arg(i + 1);
+            set.Question(i)->Choices = {"Alpha", "Beta"};
+        }
+        job.start();
+        job.form->NextBtnClick();
+        ASSERT_EQ(job.presented.back(), &set) << formType;
+        QWidget *window = job.form->window();
+        EXPECT_EQ(window->windowTitle(), QLatin1String("Charge to")) << formType;
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(window)->text(QAccessible::Name),
+                  QLatin1String("Charge to"))
+            << formType;
+        EXPECT_EQ(unnamedOrUndescribed(job.form.get()), QStringList()) << formType;
+    }
+}
+
+} // namespace

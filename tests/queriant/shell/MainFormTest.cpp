@@ -160,6 +160,7 @@ TEST_F(MainFormTest, WindowTitleHiddenControlsAndTheErrorScreen) {
     ASSERT_TRUE(form.CurrentDialog());
     EXPECT_EQ(form.windowTitle(), "T");
     EXPECT_EQ(QAccessible::queryAccessibleInterface(&form)->text(QAccessible::Name), "T");
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(&form)->role(), QAccessible::Dialog);
     EXPECT_TRUE(form.Button1->isHidden());
     EXPECT_TRUE(form.Panel2->isHidden()) << "the host's title bar lies behind the dialog";
     form.AbandonAutomationJob();
@@ -180,6 +181,9 @@ TEST_F(MainFormTest, WindowTitleHiddenControlsAndTheErrorScreen) {
     EXPECT_EQ(screen.ErrorText(), "Failed to connect") << "the failure's own text";
     EXPECT_EQ(screen.windowTitle(), screen.TitleText());
     EXPECT_FALSE(screen.Button1->isHidden());
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(screen.Button1)->text(QAccessible::Description),
+              "Failed to connect")
+        << "OK is read with what it closes";
     QTest::keyClick(screen.Button1, Qt::Key_Escape);
     EXPECT_EQ(ok.size(), 1);
 }
