@@ -487,7 +487,7 @@ void TCostCenterQuestionForm::mirrorForRightToLeft() {
     ApplyRightToLeft();
     for (TAlignLabel *label : {HistoryLbl, GridHeaderLbl})
         label->setAlignment(taRightJustify);
-    ShortCutHeaderLbl->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ShortCutHeaderLbl->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
     CollapseImg->setVisible(!ShortcutsCollapsed());
     ExpandImg->setVisible(ShortcutsCollapsed());
 }

@@ -463,8 +463,8 @@ void TQuestionForm::ApplyRightToLeft() {
     m_layout->SetMirrored(true);
     for (TAlignLabel *label : {QuestionLbl, DescriptionLbl})
         label->setAlignment(taRightJustify);
-    ErrorLbl->setAlignment(Qt::AlignRight | Qt::AlignBottom);
-    SwitchUserLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ErrorLbl->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignBottom);
+    SwitchUserLabel->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
 }
 
 void TQuestionForm::DescribeControl(QWidget *control, const QString &name,
