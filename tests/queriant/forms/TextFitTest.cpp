@@ -5,6 +5,7 @@
 #include "AlignLabel.h"
 #include "CostCenterQuestionFrm.h"
 #include "FormFactory.h"
+#include "FormLook.h"
 #include "QuestionFormFixture.h"
 #include "ResourceStrings.h"
 #include "ServerJobFixture.h"
@@ -98,6 +99,8 @@ void prepareLanguage() {
             << "no language file " << LanguageFilePath(zv::modulePath()).toStdString();
     }
     SetRightToLeftLayout(language == zv::LANG_ARABIC);
+    if (RightToLeftLayout())
+        FormLook::HideAcceleratorUnderlines(); // as the process entry does
 }
 
 class TextFit : public ::testing::Test {
@@ -170,6 +173,52 @@ QStringList cutTexts(QWidget *dialog) {
     return cut;
 }
 
+// The labels of a right-to-left dialog whose text does not sit against their right edge.
+QStringList notRightJustified(std::initializer_list<QWidget *> labels) {
+    QStringList wrong;
+    if (!RightToLeftLayout())
+        return wrong;
+    for (QWidget *label : labels) {
+        const QImage image = label->grab().toImage();
+        const QColor background = image.pixelColor(0, 0);
+        int left = image.width(), right = -1;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                if (image.pixelColor(x, y) != background) {
+                    left = std::min(left, x);
+                    right = std::max(right, x);
+                }
+        if (right < 0 || image.width() - 1 - right > left)
+            wrong << label->objectName();
+    }
+    return wrong;
+}
+
+// The buttons that do not look exactly like the same button without its accelerator mark: an
+// underline splits an Arabic word into letters shaped apart.
+QStringList marksShown(QWidget *dialog) {
+    QStringList shown;
+    for (QPushButton *button : dialog->findChildren<QPushButton *>()) {
+        if (!button->isVisibleTo(dialog) || !button->text().contains(u'&'))
+            continue;
+        QPushButton twin(shownText(button->text()));
+        twin.setFont(button->font());
+        twin.setPalette(button->palette());
+        twin.setLayoutDirection(button->layoutDirection());
+        twin.setDefault(button->isDefault());
+        twin.setAutoDefault(button->autoDefault());
+        twin.resize(button->size());
+        // The frames may differ with the dialog's palette; the text is what counts.
+        const QRect inner = button->rect().adjusted(4, 4, -4, -4);
+        const auto picture = [&inner](QWidget &w) {
+            return w.grab(inner).toImage().convertToFormat(QImage::Format_RGB32);
+        };
+        if (picture(twin) != picture(*button))
+            shown << button->objectName();
+    }
+    return shown;
+}
+
 void savePicture(QWidget *dialog, const char *name) {
     const QString dir = QStringLiteral(ZV_BIN_DIR "/../screenshots");
     QDir().mkpath(dir);
@@ -204,6 +253,10 @@ TEST_F(TextFit, LogonDialog) {
     ASSERT_TRUE(job.form);
     EXPECT_FALSE(job.form->ValidateAnswers()); // shows the error line
     EXPECT_EQ(cutTexts(job.form.get()), QStringList());
+    EXPECT_EQ(notRightJustified({job.form->TitleLbl, job.form->ErrorLbl}), QStringList());
+    if (RightToLeftLayout()) {
+        EXPECT_EQ(marksShown(job.form.get()), QStringList());
+    }
     savePicture(job.form.get(), "logonform");
     // The longest message the dialog shows.
     job.form->SetErrorText(LoadResString(Res::SValidation_Confirm));
@@ -275,7 +328,7 @@ protected:
                                                {project, QJsonArray{"P210", "P110"}}}}}},
             {"lastAnswers",
              QJsonObject{
-                 {"alice", QJsonObject{{"Department",
+                 {"alice", QJsonObject{{department,
                                         QJsonObject{{"categories", QJsonArray{department, project}},
                                                     {"combinations",
                                                      QJsonArray{QJsonArray{"D200", "P210"},
