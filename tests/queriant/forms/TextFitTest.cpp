@@ -19,14 +19,15 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
+#include <QLocale>
 #include <QPushButton>
 #include <QStyleOptionButton>
 
 namespace {
 
-// The sample texts a server would send, in the test's language.
+// The sample texts a server would send, in the test's language (English for the languages
+// without samples of their own).
 struct Samples {
-    const char *suffix;
     const char *userName, *userNameHint, *password, *passwordHint;
     const char *listPrompt, *listHint;
     QByteArrayList listChoices;
@@ -35,8 +36,7 @@ struct Samples {
 };
 
 const Samples &samples() {
-    static const Samples english{"en",
-                                 "User name",
+    static const Samples english{"User name",
                                  "Your network logon name.",
                                  "Password",
                                  "Your network password.",
@@ -49,8 +49,7 @@ const Samples &samples() {
                                  "Engineering",
                                  "Trade fair",
                                  "Compiler"};
-    static const Samples german{"de",
-                                "Benutzername",
+    static const Samples german{"Benutzername",
                                 "Ihr Anmeldename im Netzwerk.",
                                 "Kennwort",
                                 "Ihr Netzwerkkennwort.",
@@ -63,8 +62,7 @@ const Samples &samples() {
                                 "Entwicklung",
                                 "Messe",
                                 "Compiler"};
-    static const Samples arabic{"ar",
-                                "اسم المستخدم",
+    static const Samples arabic{"اسم المستخدم",
                                 "اسم تسجيل الدخول إلى الشبكة.",
                                 "كلمة المرور",
                                 "كلمة مرور الشبكة.",
@@ -87,13 +85,12 @@ const Samples &samples() {
     }
 }
 
-// Checks that the test runs in a language it has samples for, with the language file found;
+// Checks that the test runs in a language of the language file, with the file found;
 // Arabic dialogs read right to left, as the process entry decides for an Arabic system.
 void prepareLanguage() {
     const int language = UserLanguage();
-    ASSERT_TRUE(language == zv::LANG_ENGLISH || language == zv::LANG_GERMAN ||
-                language == zv::LANG_ARABIC)
-        << "run under an English, German or Arabic locale (LC_ALL=de_DE.UTF-8)";
+    ASSERT_NE(language, zv::LANG_NEUTRAL)
+        << "run under a locale of a language the language file has (LC_ALL=de_DE.UTF-8)";
     if (language != zv::LANG_ENGLISH) {
         ASSERT_NE(LoadResString(Res::SPopupTitle), QLatin1String(Res::SPopupTitle.Default))
             << "no language file " << LanguageFilePath(zv::modulePath()).toStdString();
@@ -128,8 +125,7 @@ QStringList cutTexts(QWidget *dialog) {
                        .arg(have);
     };
     for (QWidget *w : dialog->findChildren<QWidget *>()) {
-        if (!w->isVisibleTo(dialog))
-            continue;
+        // Hidden ones too: the job decides later which links and buttons show.
         const QFontMetrics fm = w->fontMetrics();
         if (auto *button = qobject_cast<QAbstractButton *>(w)) {
             const QString text = shownText(button->text());
@@ -224,7 +220,7 @@ void savePicture(QWidget *dialog, const char *name) {
     QDir().mkpath(dir);
     const QString file =
         dir +
-        QStringLiteral("/%1-%2.png").arg(QLatin1String(name), QLatin1String(samples().suffix));
+        QStringLiteral("/%1-%2.png").arg(QLatin1String(name), QLocale::system().name().left(2));
     EXPECT_TRUE(dialog->grab().toImage().save(file)) << file.toStdString();
 }
 
