@@ -22,6 +22,7 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QStyleOptionButton>
+#include <QTableView>
 
 namespace {
 
@@ -351,14 +352,48 @@ protected:
     std::unique_ptr<TQuestionForm> form;
 };
 
+// The grid cells whose text, with the 4-pixel inset, does not fit the part of the cell that
+// can be seen, and the rows whose text runs into the grid's edge.
+QStringList cutCells(QTableView *grid) {
+    QStringList cut;
+    const QFontMetrics fm(grid->font());
+    for (int row = 0; row < grid->model()->rowCount(); ++row)
+        for (int column = 0; column < grid->model()->columnCount(); ++column) {
+            const QModelIndex index = grid->model()->index(row, column);
+            const QString text = index.data().toString();
+            const QRect seen = grid->visualRect(index) & grid->viewport()->rect();
+            if (!text.isEmpty() && fm.horizontalAdvance(text) + 4 > seen.width())
+                cut << QStringLiteral("%1,%2: \"%3\" (needs %4, has %5)")
+                           .arg(row)
+                           .arg(column)
+                           .arg(text)
+                           .arg(fm.horizontalAdvance(text) + 4)
+                           .arg(seen.width());
+        }
+    // Text drawn from a place that cannot be seen would touch the grid's edge.
+    const QImage image = grid->viewport()->grab().toImage();
+    for (int row = 0; row < grid->model()->rowCount(); ++row) {
+        const QRect band = grid->visualRect(grid->model()->index(row, 0));
+        for (const int x : {0, 1, image.width() - 2, image.width() - 1})
+            for (int y = band.top(); y <= band.bottom() && y < image.height(); ++y)
+                if (image.pixelColor(x, y) != image.pixelColor(x, band.top())) {
+                    cut << QStringLiteral("row %1 touches the edge at x %2").arg(row).arg(x);
+                    y = band.bottom();
+                }
+    }
+    return cut;
+}
+
 TEST_F(CostCenterTextFit, HistoryAndSearchModes) {
     startJob();
     auto *dialog = dynamic_cast<TCostCenterQuestionForm *>(form.get());
     ASSERT_NE(dialog, nullptr);
     EXPECT_EQ(cutTexts(dialog), QStringList()) << "history";
+    EXPECT_EQ(cutCells(dialog->DataDG), QStringList()) << "history";
     savePicture(dialog, "costcenterform");
     dialog->ToggleHistoryOther();
     EXPECT_EQ(cutTexts(dialog), QStringList()) << "all entries";
+    EXPECT_EQ(cutCells(dialog->DataDG), QStringList()) << "all entries";
 }
 
 } // namespace
