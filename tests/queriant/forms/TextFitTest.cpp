@@ -275,6 +275,19 @@ TEST_F(TextFit, ListDialog) {
     savePicture(job.form.get(), "listform");
 }
 
+// Its "I am not a guest." link has the narrowest room of the frame's captions.
+TEST_F(TextFit, GuestCardDialog) {
+    MiddleSetJob job(FormType::GuestCard);
+    TQuestion &q = *job.tested->First();
+    q.Prompt = QString::fromUtf8(samples().userName);
+    q.Mandatory = true;
+    q.MaxLength = 12;
+    job.present(*job.tested);
+    ASSERT_TRUE(job.form);
+    EXPECT_FALSE(job.form->ValidateAnswers());
+    EXPECT_EQ(cutTexts(job.form.get()), QStringList());
+}
+
 QJsonObject center(const char *code, const char *description, const char *parent = nullptr) {
     QJsonObject o{{"code", code}, {"description", QString::fromUtf8(description)}};
     if (parent)
