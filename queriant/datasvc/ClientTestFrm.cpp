@@ -19,6 +19,10 @@
 
 namespace {
 
+QString translateCaption(const QString &controlName, const QString &designCaption) {
+    return Translate(QStringLiteral("ClientTestForm") + controlName, designCaption);
+}
+
 constexpr int NameBufferChars = 128;
 
 void addUnlessBlank(QStringList &list, const QString &text) {
@@ -219,13 +223,12 @@ void TClientTestForm::buildControls() {
 }
 
 void TClientTestForm::FormCreate(const QStringList &parameters) {
-    const QString form = objectName();
     for (QPushButton *button : {TestPopupsBtn, ExitBtn})
-        button->setText(Translate(form + button->objectName(), button->text()));
+        button->setText(translateCaption(button->objectName(), button->text()));
     QStringList headers;
     for (int i = 0; i < 3; ++i)
-        headers << Translate(form + QStringLiteral("QuestionsLv") + QString::number(i),
-                             m_answers.headerData(i, Qt::Horizontal).toString());
+        headers << translateCaption(QStringLiteral("QuestionsLv") + QString::number(i),
+                                    m_answers.headerData(i, Qt::Horizontal).toString());
     m_answers.SetHeaders(headers);
 
     const QString filter = parameter(parameters, 1);

@@ -47,8 +47,10 @@ void TCostCenterGridDelegate::paint(QPainter *painter, const QStyleOptionViewIte
     painter->setFont(option.font);
     painter->setPen(Qt::black);
     const bool rightAligned = m_rightToLeft && search;
-    const QRect inner =
-        rightAligned ? option.rect.adjusted(0, 0, -4, 0) : option.rect.adjusted(4, 0, 0, 0);
+    // The last column reaches past the grid's edge, which is its left edge when the grid reads
+    // right to left: the inset counts from what can be seen.
+    const QRect cell = view ? option.rect & view->viewport()->rect() : option.rect;
+    const QRect inner = rightAligned ? cell.adjusted(0, 0, -4, 0) : cell.adjusted(4, 0, 0, 0);
     DrawAlignedText(*painter, inner, rightAligned ? taRightJustify : taLeftJustify, true, false,
                     false, text, vtMiddle);
     painter->restore();

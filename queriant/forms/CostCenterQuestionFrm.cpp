@@ -14,6 +14,8 @@
 #include "SimpleTranslator.h"
 #include "ZvRegistry.h"
 
+#include <algorithm>
+
 #include <QAction>
 #include <QCoreApplication>
 #include <QDesktopServices>
@@ -42,6 +44,8 @@ const QString ShowAllValue = QStringLiteral("ShowAllCostcenters");
 // Design geometry of the dialog's own controls (left-to-right; the layout mirrors it).
 constexpr int EditTop = 60;
 constexpr int DataLeft = 16;
+// The history/other link's design width; the help link follows it.
+constexpr int ToggleWidth = 46;
 constexpr int DataTop = 104;
 constexpr int DataHeight = 22 + 10 * 18;
 constexpr int PaneWidth = 114;
@@ -229,7 +233,8 @@ void TCostCenterQuestionForm::createControls() {
     HistoryOtherToggleLbl = new TLinkLabel(MainPanel);
     HistoryOtherToggleLbl->setObjectName(QStringLiteral("HistoryOtherToggleLbl"));
     HistoryOtherToggleLbl->setText(QStringLiteral("&Other"));
-    Layout().Place(HistoryOtherToggleLbl, QRect(DataLeft + 40, DataTop + DataHeight + 4, 46, 14));
+    Layout().Place(HistoryOtherToggleLbl,
+                   QRect(DataLeft + 40, DataTop + DataHeight + 4, ToggleWidth, 14));
     connect(HistoryOtherToggleLbl, &TLinkLabel::clicked, this,
             &TCostCenterQuestionForm::ToggleHistoryOther);
     Label1 = new TLinkLabel(MainPanel);
@@ -353,6 +358,14 @@ void TCostCenterQuestionForm::translateCaptions() {
     }
     AddtoShortcuts1->setText(
         translateControl(QStringLiteral("AddtoShortcuts1"), AddtoShortcuts1->text()));
+}
+
+void TCostCenterQuestionForm::setToggleCaption(const QString &caption) {
+    HistoryOtherToggleLbl->setText(caption);
+    // A longer translation may take the help link's room: only English users see that link.
+    const int room = Label1->isHidden() ? ToggleWidth + 40 : ToggleWidth;
+    const int need = HistoryOtherToggleLbl->fontMetrics().horizontalAdvance(caption) + 2;
+    Layout().SetWidth(HistoryOtherToggleLbl, std::clamp(need, ToggleWidth, room));
 }
 
 void TCostCenterQuestionForm::applyCollapsedSetting() {
@@ -509,7 +522,7 @@ void TCostCenterQuestionForm::mirrorForRightToLeft() {
     ApplyRightToLeft();
     for (TAlignLabel *label : {HistoryLbl, GridHeaderLbl})
         label->setAlignment(taRightJustify);
-    ShortCutHeaderLbl->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ShortCutHeaderLbl->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
     CollapseImg->setVisible(!ShortcutsCollapsed());
     ExpandImg->setVisible(ShortcutsCollapsed());
 }
@@ -602,7 +615,7 @@ void TCostCenterQuestionForm::enterHistoryMode() {
     m_activeLevel = -1;
     HistoryLbl->setCaption(
         FormatResText(LoadResString(Res::SCostCenterQuestionPrompt), {levelNames()}));
-    HistoryOtherToggleLbl->setText(LoadResString(Res::SOtherLinkCaption));
+    setToggleCaption(LoadResString(Res::SOtherLinkCaption));
     TCostCenterHistory history;
     if (manager && manager->HasServerLookups() && QuestionSet()) {
         try {
@@ -680,7 +693,7 @@ void TCostCenterQuestionForm::activateLevel(int i) {
     if (HistoryLbl->caption().isEmpty())
         HistoryLbl->setCaption(
             FormatResText(LoadResString(Res::SCostCenterQuestionPrompt), {levelNames()}));
-    HistoryOtherToggleLbl->setText(LoadResString(Res::SHistoryLinkCaption));
+    setToggleCaption(LoadResString(Res::SHistoryLinkCaption));
     Search[size_t(i)]->setEnabled(true);
     TQuestionManager *manager = QuestionManager();
     if (manager && manager->HasServerLookups()) {

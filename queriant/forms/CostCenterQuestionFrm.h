@@ -126,6 +126,7 @@ private:
     void createControls();
     void translateCaptions();
     void applyCollapsedSetting();
+    void setToggleCaption(const QString &caption);
     void layoutLevels();
     void describeLists();
     void hideShortcutsPane();

@@ -48,9 +48,13 @@ void DrawAlignedText(QPainter &canvas, const QRect &rect, TAlignment alignment, 
     canvas.setBackgroundMode(Qt::TransparentMode);
     canvas.setBrush(Qt::NoBrush);
 
+    // The alignment is a place on the screen, whatever the painter's or the application's
+    // direction; the text's own script sets the reading order, so that the full stop of an
+    // Arabic sentence ends up on its left.
+    canvas.setLayoutDirection(text.isRightToLeft() ? Qt::RightToLeft : Qt::LeftToRight);
     const QFontMetrics metrics(canvas.font());
     const int prefixFlag = showPrefix ? Qt::TextShowMnemonic : 0;
-    int flags = prefixFlag | horizontalFlags(alignment);
+    int flags = prefixFlag | horizontalFlags(alignment) | Qt::AlignAbsolute;
     QRect area = rect;
     QString shown = text;
     if (wordWrap) {

@@ -1,12 +1,33 @@
 // SPDX-License-Identifier: MIT
 #include "FormLook.h"
 
+#include <QApplication>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPalette>
+#include <QProxyStyle>
+
+namespace {
+
+class TNoUnderlineStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption *option, const QWidget *widget,
+                  QStyleHintReturn *returnData) const override {
+        if (hint == SH_UnderlineShortcut)
+            return 0;
+        return QProxyStyle::styleHint(hint, option, widget, returnData);
+    }
+};
+
+} // namespace
 
 namespace FormLook {
+
+void HideAcceleratorUnderlines() {
+    if (!dynamic_cast<TNoUnderlineStyle *>(QApplication::style()))
+        QApplication::setStyle(new TNoUnderlineStyle);
+}
 
 QColor DialogBackground() {
     return QColor(0xF6, 0xFB, 0xFF);

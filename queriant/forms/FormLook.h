@@ -27,6 +27,11 @@ QFont TitleFont();
 void SetBackground(QWidget *widget, const QColor &color);
 void SetTextColor(QWidget *widget, const QColor &color);
 
+// Arabic letters join up, and an underlined accelerator letter is shaped on its own, which
+// breaks its word apart; right-to-left dialogs therefore show no accelerator underlines, as
+// desktops that underline only while Alt is held do. The accelerator keys keep working.
+void HideAcceleratorUnderlines();
+
 } // namespace FormLook
 
 // A blue underlined label with a hand cursor that reports clicks.

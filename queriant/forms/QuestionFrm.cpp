@@ -12,6 +12,8 @@
 #include "ZvChildProcess.h"
 #include "ZvRegistry.h"
 
+#include <algorithm>
+
 #include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
@@ -257,6 +259,11 @@ void TQuestionForm::translateCaptions() {
     LaunchConfigToolLabel->setText(padCaption(
         translateCaption(LaunchConfigToolLabel->objectName(), QStringLiteral("Answer Settings")),
         14, 16));
+    // A longer translation may grow the link up to the room left of the Back button.
+    const int configNeed = LaunchConfigToolLabel->fontMetrics().horizontalAdvance(
+                               LaunchConfigToolLabel->text().trimmed()) +
+                           2;
+    m_layout->SetWidth(LaunchConfigToolLabel, std::clamp(configNeed, 110, 130));
     for (QPushButton *button : {LastAnswersBtn, PrevBtn, NextBtn, CancelBtn})
         button->setAccessibleName(QString(button->text()).remove(QLatin1Char('&')));
     LastAnswersBtn->setAccessibleDescription(LoadResString(Res::SAccessibleLastAnswersBtn));
@@ -474,8 +481,8 @@ void TQuestionForm::ApplyRightToLeft() {
     m_layout->SetMirrored(true);
     for (TAlignLabel *label : {QuestionLbl, DescriptionLbl})
         label->setAlignment(taRightJustify);
-    ErrorLbl->setAlignment(Qt::AlignRight | Qt::AlignBottom);
-    SwitchUserLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ErrorLbl->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignBottom);
+    SwitchUserLabel->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
 }
 
 void TQuestionForm::DescribeControl(QWidget *control, const QString &name,

@@ -183,9 +183,9 @@ void TShortcutMngForm::applyRightToLeft() {
     m_catLayout->SetMirrored(true);
     DetailLbl->setAlignment(taRightJustify);
     // The level labels end where the name label ends: both columns start at the same place.
-    Label6->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label6->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
     for (QLabel *label : CatLbl)
-        label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+        label->setAlignment(Qt::AlignRight | Qt::AlignAbsolute | Qt::AlignVCenter);
 }
 
 // ---- The set, the list and the editors -------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "AutomationRegistration.h"
 #include "CommandLine.h"
 #include "FontWarmUp.h"
+#include "FormLook.h"
 #include "Log.h"
 #include "MainFormAdaptor.h"
 #include "MainFrm.h"
@@ -94,6 +95,8 @@ int main(int argc, char **argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral(ZV_APPLICATION_ID));
     TQueriantApplication::SetTitle(QStringLiteral("Print job question"));
     SetRightToLeftLayout(IsRightToLeftLocale());
+    if (RightToLeftLayout())
+        FormLook::HideAcceleratorUnderlines();
     TAesUse::Init();
 
     TMainForm mainForm(app.arguments());

@@ -87,6 +87,66 @@ TEST(DrawAlignedText, AlignsHorizontally) {
     EXPECT_LE(std::abs(centre.center().x() - rect.center().x()), 2);
 }
 
+QImage drawnIn(Qt::LayoutDirection direction, const QString &text, bool wordWrap,
+               TAlignment alignment) {
+    QImage image = blank(QSize(200, 60));
+    QPainter painter(&image);
+    painter.setFont(crispFont());
+    painter.setPen(ink);
+    painter.setLayoutDirection(direction);
+    DrawAlignedText(painter, QRect(10, 10, 180, 40), alignment, true, false, wordWrap, text, vtTop);
+    return image;
+}
+
+const Qt::LayoutDirection Directions[] = {Qt::LeftToRight, Qt::RightToLeft};
+
+// Right-to-left dialogs pass the side they want; neither the painter's direction nor the
+// application's (the logon dialog turns the whole application right to left) may swap it.
+TEST(DrawAlignedText, AlignmentIsASideOfTheScreenInEitherDirection) {
+    const QRect rect(10, 10, 180, 40);
+    for (const Qt::LayoutDirection app : Directions) {
+        QApplication::setLayoutDirection(app);
+        for (const Qt::LayoutDirection direction : Directions)
+            for (const bool wordWrap : {false, true})
+                for (const TAlignment alignment : {taLeftJustify, taRightJustify}) {
+                    const QRect box =
+                        inkBox(drawnIn(direction, QStringLiteral("Wx"), wordWrap, alignment));
+                    const int gap = alignment == taLeftJustify ? box.left() - rect.left()
+                                                               : rect.right() - box.right();
+                    EXPECT_LE(std::abs(gap), 2) << "app " << app << " painter " << direction
+                                                << " wrap " << wordWrap << " align " << alignment;
+                }
+    }
+    QApplication::setLayoutDirection(Qt::LeftToRight);
+}
+
+// A sentence reads in its own script's order: the full stop of an Arabic sentence goes on the
+// far left, that of a Latin one on the far right, and the words keep their place, whatever the
+// painter's direction.
+TEST(DrawAlignedText, FullStopFollowsTheScript) {
+    const struct {
+        QString words;
+        TAlignment alignment;
+    } cases[] = {{QStringLiteral("نص عربي"), taRightJustify},
+                 {QStringLiteral("Latin text"), taLeftJustify}};
+    for (const auto &c : cases)
+        for (const Qt::LayoutDirection direction : Directions)
+            for (const bool wordWrap : {false, true}) {
+                const QImage bare = drawnIn(direction, c.words, wordWrap, c.alignment);
+                const QImage stop =
+                    drawnIn(direction, c.words + QLatin1Char('.'), wordWrap, c.alignment);
+                const QRect box = inkBox(bare);
+                const std::string what = c.words.toStdString() + " painter " +
+                                         std::to_string(direction) + " wrap " +
+                                         std::to_string(wordWrap);
+                EXPECT_EQ(stop.copy(box), bare.copy(box)) << "words moved: " << what;
+                if (c.alignment == taRightJustify)
+                    EXPECT_LT(inkBox(stop).left(), box.left()) << what;
+                else
+                    EXPECT_GT(inkBox(stop).right(), box.right()) << what;
+            }
+}
+
 TEST(DrawAlignedText, AmpersandIsShownUnlessPrefixesAreOn) {
     EXPECT_NE(drawn("&&", false), drawn("&", false));
     EXPECT_EQ(drawn("&&", false, taLeftJustify, vtTop, true, true), drawn("&", false));
