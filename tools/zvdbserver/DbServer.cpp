@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <thread>
+#include <utility>
 
 using namespace dbwire;
 
@@ -86,6 +87,28 @@ QString otherCase(const QString &verb) {
     return out;
 }
 
+// A decryption context of the private key for this thread, set up once: making one looks the
+// key's implementation up again each time.
+EVP_PKEY_CTX *privateKeyContext(EVP_PKEY *key) {
+    struct Context {
+        EVP_PKEY *key = nullptr;
+        EVP_PKEY_CTX *ctx = nullptr;
+        ~Context() { EVP_PKEY_CTX_free(ctx); }
+    };
+    thread_local Context context;
+    if (context.key != key) {
+        EVP_PKEY_CTX_free(std::exchange(context.ctx, nullptr));
+        context.key = key;
+        EVP_PKEY_CTX *ctx = EVP_PKEY_CTX_new(key, nullptr);
+        if (ctx && EVP_PKEY_decrypt_init(ctx) == 1 &&
+            EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_NO_PADDING) == 1)
+            context.ctx = ctx;
+        else
+            EVP_PKEY_CTX_free(ctx);
+    }
+    return context.ctx;
+}
+
 } // namespace
 
 struct DbServer::Connection {
@@ -146,49 +169,49 @@ int DbServer::listenOnLoopback(int port, QString &error) {
     return ntohs(address.sin_port);
 }
 
+// Every worker accepts for itself, so that a connection goes straight to the thread that
+// serves it; a worker that takes the last free place at the listening socket starts another,
+// so one is always waiting. The per-thread set-up of the cipher library is paid once per
+// worker, not once per connection.
 void DbServer::run() {
+    {
+        std::lock_guard<std::mutex> lock(m_poolLock);
+        ++m_accepting;
+    }
+    work();
+}
+
+void DbServer::work() {
     for (;;) {
         const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
+            std::lock_guard<std::mutex> lock(m_poolLock);
+            --m_accepting;
             return;
         }
+        bool another = false;
+        {
+            std::lock_guard<std::mutex> lock(m_poolLock);
+            if (--m_accepting == 0) {
+                ++m_accepting;
+                another = true;
+            }
+        }
+        if (another)
+            std::thread([this] { work(); }).detach();
         // Answers are written whole and then wait for the next request.
         const int noDelay = 1;
         ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-        hand(fd);
-    }
-}
-
-// Connections go to idle workers; a new worker starts only when none is idle, so that the
-// per-thread set-up of the cipher library is paid once per worker, not once per connection.
-void DbServer::hand(int fd) {
-    {
-        std::lock_guard<std::mutex> lock(m_poolLock);
-        if (m_idle > 0) {
-            --m_idle; // that worker is spoken for
-            m_pending.push_back(fd);
-            m_poolWake.notify_one();
-            return;
-        }
-    }
-    std::thread([this, fd] {
         serve(fd);
-        for (;;) {
-            std::unique_lock<std::mutex> lock(m_poolLock);
-            ++m_idle;
-            m_poolWake.wait(lock, [this] { return !m_pending.empty(); });
-            const int next = m_pending.front();
-            m_pending.pop_front();
-            lock.unlock();
-            serve(next);
-        }
-    }).detach();
+        std::lock_guard<std::mutex> lock(m_poolLock);
+        ++m_accepting;
+    }
 }
 
 bool DbServer::readPacket(Connection &c, QByteArray &packet, qsizetype &end) {
-    packet = QByteArray(13, '\0');
+    packet.resize(13);
     if (!readAll(c.fd, packet.data(), 13))
         return false;
     const std::uint32_t length = lengthOf(packet);
@@ -266,12 +289,11 @@ bool DbServer::authenticate(Connection &c) {
     if (ok && m_offerEncryption && values.size() >= 6 && values[5].code == Binary) {
         // Raw RSA (no padding): the low 16 bytes of c^d mod n are the session key; a key
         // whose first byte is 0 or 1 was sent with a 0x01 byte above it.
-        EVP_PKEY_CTX *ctx = EVP_PKEY_CTX_new(m_key, nullptr);
+        EVP_PKEY_CTX *ctx = privateKeyContext(m_key);
         QByteArray plain(EVP_PKEY_get_size(m_key), '\0');
         const QByteArray wrapped = values[5].payload.rightJustified(plain.size(), '\0');
         size_t size = static_cast<size_t>(plain.size());
-        if (values[5].payload.size() <= plain.size() && ctx && EVP_PKEY_decrypt_init(ctx) == 1 &&
-            EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_NO_PADDING) == 1 &&
+        if (values[5].payload.size() <= plain.size() && ctx &&
             EVP_PKEY_decrypt(ctx, reinterpret_cast<unsigned char *>(plain.data()), &size,
                              reinterpret_cast<const unsigned char *>(wrapped.constData()),
                              static_cast<size_t>(wrapped.size())) == 1) {
@@ -286,7 +308,6 @@ bool DbServer::authenticate(Connection &c) {
             }
         }
         OPENSSL_cleanse(plain.data(), static_cast<size_t>(plain.size()));
-        EVP_PKEY_CTX_free(ctx);
     }
     if (m_offerEncryption && ok && !keyed)
         ok = false;
@@ -393,7 +414,10 @@ void DbServer::serve(int fd) {
             if (faulty && m_fault.kind == DbFault::ForeignId &&
                 !send(c, frame(id + 1000, answer(verb, values, verb), key), false))
                 break;
-            if (!send(c, frame(id, body, key), faulty))
+            // Kept by the thread, so that a large answer finds its buffer in place.
+            thread_local QByteArray out;
+            frame(id, body, key, out);
+            if (!send(c, out, faulty))
                 break;
         }
     }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "DbWire.h"
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 #include <cstring>
@@ -55,6 +56,49 @@ std::uint32_t word(const char *p) {
     return v;
 }
 
+// Fetched once: handing OpenSSL its built-in cipher object makes it look the implementation
+// up again for every new context.
+const EVP_CIPHER *aes128Cbc() {
+    static const EVP_CIPHER *const cipher = [] {
+        const EVP_CIPHER *fetched = EVP_CIPHER_fetch(nullptr, "AES-128-CBC", nullptr);
+        return fetched ? fetched : EVP_aes_128_cbc();
+    }();
+    return cipher;
+}
+
+// One context per direction and thread, keyed afresh for each packet: keying a context is
+// much cheaper than making one.
+class CbcContexts {
+public:
+    CbcContexts() = default;
+    CbcContexts(const CbcContexts &) = delete;
+    CbcContexts &operator=(const CbcContexts &) = delete;
+    ~CbcContexts() {
+        for (EVP_CIPHER_CTX *ctx : m_ctx)
+            EVP_CIPHER_CTX_free(ctx);
+    }
+    EVP_CIPHER_CTX *keyed(bool encrypt, const std::uint8_t *key) {
+        static const unsigned char iv[16] = {};
+        EVP_CIPHER_CTX *&ctx = m_ctx[encrypt ? 1 : 0];
+        if (!ctx) {
+            ctx = EVP_CIPHER_CTX_new();
+            if (!ctx || EVP_CipherInit_ex(ctx, aes128Cbc(), nullptr, nullptr, nullptr,
+                                          encrypt ? 1 : 0) != 1) {
+                EVP_CIPHER_CTX_free(ctx);
+                ctx = nullptr;
+                return nullptr;
+            }
+        }
+        if (EVP_CipherInit_ex(ctx, nullptr, nullptr, key, iv, encrypt ? 1 : 0) != 1 ||
+            EVP_CIPHER_CTX_set_padding(ctx, 0) != 1)
+            return nullptr;
+        return ctx;
+    }
+
+private:
+    EVP_CIPHER_CTX *m_ctx[2] = {nullptr, nullptr};
+};
+
 // AES-128-CBC from a zero IV over whole blocks, in place.
 bool aesCbc(const Key &sessionKey, std::uint32_t a, std::uint32_t b, char *data, qsizetype size,
             bool encrypt) {
@@ -66,18 +110,13 @@ bool aesCbc(const Key &sessionKey, std::uint32_t a, std::uint32_t b, char *data,
     }
     for (int k = 0; k < 16; ++k)
         key[k] ^= KeyMask[k];
-    const unsigned char iv[16] = {};
-    EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
+    thread_local CbcContexts contexts;
+    EVP_CIPHER_CTX *ctx = contexts.keyed(encrypt, key);
+    OPENSSL_cleanse(key, sizeof key);
     int produced = 0;
     auto *bytes = reinterpret_cast<unsigned char *>(data);
-    const bool ok = ctx &&
-                    EVP_CipherInit_ex(ctx, EVP_aes_128_cbc(), nullptr, key, iv, encrypt) == 1 &&
-                    EVP_CIPHER_CTX_set_padding(ctx, 0) == 1 &&
-                    EVP_CipherUpdate(ctx, bytes, &produced, bytes, static_cast<int>(size)) == 1 &&
-                    produced == size;
-    EVP_CIPHER_CTX_free(ctx);
-    std::memset(key, 0, sizeof key);
-    return ok;
+    return ctx && EVP_CipherUpdate(ctx, bytes, &produced, bytes, static_cast<int>(size)) == 1 &&
+           produced == size;
 }
 
 } // namespace
@@ -150,20 +189,31 @@ void Body::addBinary(const QByteArray &bytes, bool rc4) {
     add(Binary, bytes, true, rc4);
 }
 
-QByteArray frame(std::uint32_t packetId, Body body, const Key *key) {
+void frame(std::uint32_t packetId, const Body &body, const Key *key, QByteArray &out) {
+    const qsizetype values = body.m_bytes.size();
+    const int pad = key ? 16 - static_cast<int>(values % 16) : 0;
+    const auto total = static_cast<std::uint32_t>(13 + values + pad);
+    // Resizing keeps the capacity, so a buffer used again for each answer allocates once.
+    out.resize(total);
+    char *p = out.data();
+    std::memcpy(p, "ZVCOM", 5);
+    for (int k = 0; k < 4; ++k) {
+        p[5 + k] = static_cast<char>(total >> (8 * k));
+        p[9 + k] = static_cast<char>(packetId >> (8 * k));
+    }
+    std::memcpy(p + 13, body.m_bytes.constData(), static_cast<size_t>(values));
+    std::memset(p + 13 + values, pad, static_cast<size_t>(pad));
     Rc4 rc4;
     for (const auto &[at, size] : body.m_rc4Ranges)
-        rc4.crypt(body.m_bytes.data() + at, size);
-    QByteArray values = body.m_bytes;
-    if (key) {
-        const int pad = 16 - static_cast<int>(values.size() % 16);
-        values.append(QByteArray(pad, static_cast<char>(pad)));
-    }
-    const auto total = static_cast<std::uint32_t>(13 + values.size());
-    QByteArray packet = QByteArray("ZVCOM") + le32(total) + le32(packetId) + values;
+        rc4.crypt(p + 13 + at, size);
     if (key)
-        aesCbc(*key, total, packetId, packet.data() + 13, values.size(), true);
-    return packet;
+        aesCbc(*key, total, packetId, p + 13, values + pad, true);
+}
+
+QByteArray frame(std::uint32_t packetId, const Body &body, const Key *key) {
+    QByteArray out;
+    frame(packetId, body, key, out);
+    return out;
 }
 
 std::uint32_t lengthOf(const QByteArray &header) {
