@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -110,8 +111,9 @@ QByteArray TZvComEncodePacket::Build(bool encrypt, const TZvComSessionKey &sessi
     out.Write(ZvComMagic, 5);
     out.WriteWord(total);
     out.WriteWord(m_packetId);
-    // One key stream per packet, running on from one flagged value to the next.
-    TSRC4Crypt rc4;
+    // One key stream per packet, running on from one flagged value to the next; set up at the
+    // first flagged value, since most packets have none.
+    std::optional<TSRC4Crypt> rc4;
     for (const TZvComValue &v : m_values) {
         out.WriteByte(v.TypeByte());
         if (v.IsNull())
@@ -121,7 +123,7 @@ QByteArray TZvComEncodePacket::Build(bool encrypt, const TZvComSessionKey &sessi
         const qsizetype at = out.Used();
         out.Write(v.PayloadBytes(), v.PayloadLength());
         if (v.IsEncrypted())
-            rc4.Crypt(out.Data() + at, v.PayloadLength());
+            (rc4 ? *rc4 : rc4.emplace()).Crypt(out.Data() + at, v.PayloadLength());
     }
     if (encrypt) {
         TCtrChain::FillPad(out.Data() + out.Used(), static_cast<int>(pad));
@@ -212,7 +214,7 @@ void TZvComDecodePacket::Decrypt(const TZvComSessionKey &sessionKey) {
         // Deciphered in the value's own copy: the packet's bytes stay as they came.
         value.SetWire(type & static_cast<std::uint8_t>(~ZvComEncryptedFlag), payload, length,
                       false);
-        m_rc4.Crypt(value.OwnPayload(), length);
+        (m_rc4 ? *m_rc4 : m_rc4.emplace()).Crypt(value.OwnPayload(), length);
         if (wasEncrypted)
             *wasEncrypted = true;
     } else {
