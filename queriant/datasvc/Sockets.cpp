@@ -256,7 +256,9 @@ void TSockets::SConnect() {
 
     if (m_socket >= 0)
         SDisconnect();
-    m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Made in the mode it is used in: no flags to change afterwards.
+    m_socket =
+        ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | (m_asynchronous ? SOCK_NONBLOCK : 0), 0);
     m_receiveLimit = -1;
     if (m_socket < 0) {
         SocketError(QStringLiteral("SConnect (socket)"), CodeFromErrno(errno));
@@ -277,10 +279,6 @@ void TSockets::SConnect() {
                 return;
             }
         }
-    }
-    if (!SetBlocking(!m_asynchronous)) {
-        SocketError(QStringLiteral("ioctlsocket"), CodeFromErrno(errno));
-        return;
     }
     if (::connect(m_socket, reinterpret_cast<sockaddr *>(&peer), sizeof peer) != 0) {
         if (m_asynchronous && errno == EINPROGRESS) {
