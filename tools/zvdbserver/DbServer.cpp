@@ -15,6 +15,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 #include <utility>
@@ -44,8 +45,22 @@ bool writeAll(int fd, const char *data, qsizetype size) {
                        [fd](char *p, size_t n) { return ::send(fd, p, n, MSG_NOSIGNAL); });
 }
 
-bool readAll(int fd, char *data, qsizetype size) {
-    return transferAll(data, size, [fd](char *p, size_t n) { return ::recv(fd, p, n, 0); });
+// Receives into buffer until it holds at least need bytes; false when the connection ends
+// first.
+bool receiveAtLeast(int fd, QByteArray &buffer, qsizetype need) {
+    constexpr qsizetype Room = 4096;
+    while (buffer.size() < need) {
+        const qsizetype have = buffer.size();
+        buffer.resize(std::max(need, have + Room));
+        const ssize_t n =
+            ::recv(fd, buffer.data() + have, static_cast<size_t>(buffer.size() - have), 0);
+        buffer.resize(have + std::max<ssize_t>(n, 0));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+    }
+    return true;
 }
 
 // The answer the client must give: (challenge * 1394620857 + 2008317641) mod 1576034219, the
@@ -113,6 +128,7 @@ EVP_PKEY_CTX *privateKeyContext(EVP_PKEY *key) {
 
 struct DbServer::Connection {
     int fd = -1;
+    QByteArray ahead; // received bytes of the next packet
     bool encrypted = false;
     Key key{};
 };
@@ -127,10 +143,19 @@ DbServer::~DbServer() {
         ::close(m_listen);
 }
 
+// One write per line: lines of several workers stay whole without a lock, and each is in the
+// file before the next step.
 void DbServer::logLine(const QString &line) {
-    std::lock_guard<std::mutex> lock(m_logLock);
-    std::fprintf(m_log, "zvdbserver: %s\n", line.toUtf8().constData());
-    std::fflush(m_log);
+    const QByteArray text = "zvdbserver: " + line.toUtf8() + '\n';
+    for (qsizetype done = 0; done < text.size();) {
+        const ssize_t n = ::write(::fileno(m_log), text.constData() + done,
+                                  static_cast<size_t>(text.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        done += n;
+    }
 }
 
 bool DbServer::makeKey(int bits, QString &error) {
@@ -210,18 +235,25 @@ void DbServer::work() {
     }
 }
 
+// A receive takes whatever has come, up to a few kilobytes, so that a request usually comes
+// in one; bytes beyond the packet wait in the connection for the next one.
 bool DbServer::readPacket(Connection &c, QByteArray &packet, qsizetype &end) {
-    packet.resize(13);
-    if (!readAll(c.fd, packet.data(), 13))
+    packet.resize(0);
+    packet.append(c.ahead);
+    c.ahead.resize(0);
+    if (!receiveAtLeast(c.fd, packet, 13))
         return false;
     const std::uint32_t length = lengthOf(packet);
     if (!packet.startsWith("ZVCOM") || length <= 13 || length >= MaxLength) {
         logLine(QStringLiteral("bad header, closing"));
         return false;
     }
-    packet.resize(length);
-    if (!readAll(c.fd, packet.data() + 13, length - 13))
+    if (!receiveAtLeast(c.fd, packet, length))
         return false;
+    if (packet.size() > length) {
+        c.ahead.append(packet.constData() + length, packet.size() - length);
+        packet.resize(length);
+    }
     end = c.encrypted ? decrypt(packet, c.key) : packet.size();
     if (end < 0)
         logLine(QStringLiteral("packet does not decipher, closing"));

@@ -66,7 +66,6 @@ private:
     DbFaultPlan m_fault;
     bool m_offerEncryption;
     std::FILE *m_log;
-    std::mutex m_logLock;
     EVP_PKEY *m_key = nullptr;
     QByteArray m_modulus, m_exponent; // most significant byte first
     int m_listen = -1;
