@@ -5,6 +5,7 @@
 #include <openssl/evp.h>
 
 #include <cstring>
+#include <optional>
 
 namespace dbwire {
 namespace {
@@ -99,9 +100,10 @@ private:
     EVP_CIPHER_CTX *m_ctx[2] = {nullptr, nullptr};
 };
 
-// AES-128-CBC from a zero IV over whole blocks, in place.
-bool aesCbc(const Key &sessionKey, std::uint32_t a, std::uint32_t b, char *data, qsizetype size,
-            bool encrypt) {
+// The AES-128-CBC context of one packet, from a zero IV, keyed with the session key mixed with
+// the header's two words and the key mask; nullptr when the cipher library fails.
+EVP_CIPHER_CTX *packetCipher(const Key &sessionKey, std::uint32_t a, std::uint32_t b,
+                             bool encrypt) {
     std::uint8_t key[16];
     std::memcpy(key, sessionKey.data(), 16);
     for (int k = 0; k < 4; ++k) {
@@ -113,9 +115,16 @@ bool aesCbc(const Key &sessionKey, std::uint32_t a, std::uint32_t b, char *data,
     thread_local CbcContexts contexts;
     EVP_CIPHER_CTX *ctx = contexts.keyed(encrypt, key);
     OPENSSL_cleanse(key, sizeof key);
+    return ctx;
+}
+
+// Whole blocks from in to out (which may be the same), continuing the chain of ctx.
+bool cbcUpdate(EVP_CIPHER_CTX *ctx, const char *in, char *out, qsizetype size) {
     int produced = 0;
-    auto *bytes = reinterpret_cast<unsigned char *>(data);
-    return ctx && EVP_CipherUpdate(ctx, bytes, &produced, bytes, static_cast<int>(size)) == 1 &&
+    return ctx &&
+           EVP_CipherUpdate(ctx, reinterpret_cast<unsigned char *>(out), &produced,
+                            reinterpret_cast<const unsigned char *>(in),
+                            static_cast<int>(size)) == 1 &&
            produced == size;
 }
 
@@ -201,13 +210,27 @@ void frame(std::uint32_t packetId, const Body &body, const Key *key, QByteArray 
         p[5 + k] = static_cast<char>(total >> (8 * k));
         p[9 + k] = static_cast<char>(packetId >> (8 * k));
     }
-    std::memcpy(p + 13, body.m_bytes.constData(), static_cast<size_t>(values));
+    const char *in = body.m_bytes.constData();
+    if (key && body.m_rc4Ranges.empty()) {
+        // Enciphered straight from the body: the whole blocks, then the last one with the
+        // padding, so that a large answer is not copied first.
+        const qsizetype whole = values - values % 16;
+        EVP_CIPHER_CTX *ctx = packetCipher(*key, total, packetId, true);
+        std::memcpy(p + 13 + whole, in + whole, static_cast<size_t>(values - whole));
+        std::memset(p + 13 + values, pad, static_cast<size_t>(pad));
+        cbcUpdate(ctx, in, p + 13, whole);
+        cbcUpdate(ctx, p + 13 + whole, p + 13 + whole, 16);
+        return;
+    }
+    std::memcpy(p + 13, in, static_cast<size_t>(values));
     std::memset(p + 13 + values, pad, static_cast<size_t>(pad));
-    Rc4 rc4;
-    for (const auto &[at, size] : body.m_rc4Ranges)
-        rc4.crypt(p + 13 + at, size);
+    if (!body.m_rc4Ranges.empty()) {
+        Rc4 rc4;
+        for (const auto &[at, size] : body.m_rc4Ranges)
+            rc4.crypt(p + 13 + at, size);
+    }
     if (key)
-        aesCbc(*key, total, packetId, p + 13, values + pad, true);
+        cbcUpdate(packetCipher(*key, total, packetId, true), p + 13, p + 13, values + pad);
 }
 
 QByteArray frame(std::uint32_t packetId, const Body &body, const Key *key) {
@@ -227,7 +250,8 @@ qsizetype decrypt(QByteArray &packet, const Key &key) {
     const qsizetype body = packet.size() - 13;
     if (body <= 0 || body % 16 != 0)
         return -1;
-    if (!aesCbc(key, lengthOf(packet), idOf(packet), packet.data() + 13, body, false))
+    char *data = packet.data() + 13;
+    if (!cbcUpdate(packetCipher(key, lengthOf(packet), idOf(packet), false), data, data, body))
         return -1;
     const int pad = static_cast<std::uint8_t>(packet.back());
     if (pad < 1 || pad > 16)
@@ -236,7 +260,7 @@ qsizetype decrypt(QByteArray &packet, const Key &key) {
 }
 
 bool parse(const QByteArray &packet, qsizetype end, std::vector<Value> &values) {
-    Rc4 rc4;
+    std::optional<Rc4> rc4; // keyed at the first flagged value
     qsizetype at = 13;
     while (at < end) {
         const auto type = static_cast<std::uint8_t>(packet[at]);
@@ -260,7 +284,7 @@ bool parse(const QByteArray &packet, qsizetype end, std::vector<Value> &values) 
             }
             v.payload = packet.mid(at, size);
             if (v.rc4)
-                rc4.crypt(v.payload.data(), v.payload.size());
+                (rc4 ? *rc4 : rc4.emplace()).crypt(v.payload.data(), v.payload.size());
             at += size;
         }
         values.push_back(std::move(v));
