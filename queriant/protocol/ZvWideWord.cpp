@@ -293,8 +293,12 @@ void subtract(Number &a, const Number &m, int n) {
     }
 }
 
-// out = a * b / 2^(64 n) mod m (CIOS).
-void multiply(const Number &a, const Number &b, const Number &m, Limb mInv, int n, Number &out) {
+// out = a * b / 2^(64 n) mod m (CIOS). Instantiated for the common key sizes with n fixed, so
+// that the compiler unrolls the limb loops; Fixed 0 takes n as given.
+template <int Fixed>
+void multiplyLimbs(const Number &a, const Number &b, const Number &m, Limb mInv, int given,
+                   Number &out) {
+    const int n = Fixed ? Fixed : given;
     std::array<Limb, MaxLimbs + 2> t{};
     for (int i = 0; i < n; ++i) {
         Limb carry = 0;
@@ -323,6 +327,19 @@ void multiply(const Number &a, const Number &b, const Number &m, Limb mInv, int 
         out.limb[k] = t[k];
     if (!lessThan(out, m, n))
         subtract(out, m, n);
+}
+
+void multiply(const Number &a, const Number &b, const Number &m, Limb mInv, int n, Number &out) {
+    switch (n) {
+    case 16:
+        multiplyLimbs<16>(a, b, m, mInv, n, out);
+        return;
+    case 8:
+        multiplyLimbs<8>(a, b, m, mInv, n, out);
+        return;
+    default:
+        multiplyLimbs<0>(a, b, m, mInv, n, out);
+    }
 }
 
 void power(TZvWideWord &base, const TZvWideWord &exponent, const TZvWideWord &modulus) {
