@@ -26,6 +26,12 @@ bool hasBlock(int code) {
     return code == zvcString || code == zvcBinary;
 }
 
+// The cell storage of the last table freed on this thread, for the next table read: a large
+// answer's cells would otherwise go back to the system and be faulted in again for the next
+// one. Kept up to 65,536 cells (2.5 MB).
+constexpr std::size_t KeptCells = 1 << 16;
+thread_local std::vector<TZvComValue> keptCells;
+
 } // namespace
 
 // ---- TTransmitBuffer ----
@@ -328,60 +334,38 @@ std::unique_ptr<TZvComTable> TZvComDecodePacket::ReadTable() {
         table->m_columns.push_back({name.AsText()});
     }
     const std::uint64_t cells = static_cast<std::uint64_t>(table->m_rowCount) * columns;
+    table->m_cells.swap(keptCells);
     table->m_cells.reserve(static_cast<size_t>(
         std::min<std::uint64_t>(cells, static_cast<std::uint64_t>(m_end - m_position))));
-    // Every cell is parsed now, so that a short packet fails here and flagged cells are
-    // deciphered in stream order; the rows are made into values again as the cursor reaches them.
     qsizetype pos = m_position, end = m_end;
-    TZvComValue cell;
     for (std::uint64_t k = 0; k < cells; ++k) {
-        const auto at = static_cast<std::uint32_t>(pos);
-        bool flagged = false;
-        if (!ParseAt(cell, true, &flagged, pos, end)) {
+        TZvComValue &cell = table->m_cells.emplace_back();
+        if (!ParseAt(cell, true, nullptr, pos, end)) {
             m_position = pos;
             m_end = end;
             serverDataNull();
         }
-        if (flagged) {
-            table->m_cells.push_back(TZvComTable::DecipheredCell |
-                                     static_cast<std::uint32_t>(table->m_deciphered.size()));
-            table->m_deciphered.push_back(std::move(cell));
-            cell = TZvComValue();
-        } else {
-            table->m_cells.push_back(at);
-        }
     }
     m_position = pos;
     m_end = end;
-    table->m_valuesEnd = end;
     m_field += static_cast<int>(cells);
     return table;
 }
 
 // ---- TZvComTable ----
 
+TZvComTable::~TZvComTable() {
+    m_cells.clear();
+    if (m_cells.capacity() <= KeptCells && m_cells.capacity() > keptCells.capacity())
+        keptCells.swap(m_cells);
+}
+
 bool TZvComTable::Next() {
     if (m_row + 1 >= static_cast<qint64>(m_rowCount))
         return false;
     ++m_row;
-    LoadRow();
+    m_rowFirst = static_cast<std::size_t>(m_row) * m_columns.size();
     return true;
-}
-
-void TZvComTable::LoadRow() {
-    const std::size_t columns = m_columns.size();
-    const std::size_t first = static_cast<std::size_t>(m_row) * columns;
-    m_current.resize(columns);
-    for (std::size_t c = 0; c < columns; ++c) {
-        const std::uint32_t cell = m_cells[first + c];
-        if (cell & DecipheredCell) {
-            m_current[c] = m_deciphered[cell & ~DecipheredCell];
-            continue;
-        }
-        // Parsed once already in ReadTable, so it is whole and not flagged.
-        qsizetype pos = cell, end = m_valuesEnd;
-        m_decoder->ParseAt(m_current[c], true, nullptr, pos, end);
-    }
 }
 
 int TZvComTable::ColumnIndex(const QString &name) const {
@@ -403,7 +387,7 @@ const TZvComValue &TZvComTable::Field(int column) const {
     if (m_row < 0 || m_row >= static_cast<qint64>(m_rowCount) || column < 0 ||
         column >= ColumnCount())
         serverDataNull();
-    return m_current[static_cast<size_t>(column)];
+    return m_cells[m_rowFirst + static_cast<size_t>(column)];
 }
 
 void TZvComTable::AdoptDecoder(std::unique_ptr<TZvComDecodePacket> decoder) {

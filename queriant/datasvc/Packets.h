@@ -141,11 +141,13 @@ public:
     struct TColumn {
         QString Name;
     };
+    ~TZvComTable();
+    TZvComTable(const TZvComTable &) = delete;
+    TZvComTable &operator=(const TZvComTable &) = delete;
 
     // Moves the cursor to the next row; false when there is none.
     bool Next();
-    // The value of a column in the current row; the name compares exactly. The reference holds
-    // until the cursor moves.
+    // The value of a column in the current row; the name compares exactly.
     const TZvComValue &FieldByName(const QString &name) const;
     const TZvComValue &Field(int column) const;
     // -1 for a name that is not a column.
@@ -163,20 +165,12 @@ public:
 private:
     friend class TZvComDecodePacket;
     TZvComTable() = default;
-    void LoadRow();
-
-    // A cell is the position of its value in the decoder's bytes, or, with this bit, the index
-    // of its deciphered copy: four bytes a cell rather than a whole value, so that a large
-    // answer does not take three times its own size again.
-    static constexpr std::uint32_t DecipheredCell = 0x80000000u;
 
     quint32 m_rowCount = 0;
     TZvComDecodePacket *m_decoder = nullptr;
     std::unique_ptr<TZvComDecodePacket> m_ownedDecoder;
     std::vector<TColumn> m_columns;
-    std::vector<std::uint32_t> m_cells;
-    std::vector<TZvComValue> m_deciphered;
-    qsizetype m_valuesEnd = 0;
-    std::vector<TZvComValue> m_current; // the values of the row the cursor is on
+    std::vector<TZvComValue> m_cells;
     qint64 m_row = -1;
+    std::size_t m_rowFirst = 0;
 };
