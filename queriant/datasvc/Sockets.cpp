@@ -116,6 +116,11 @@ QString shortErrorName(int code) {
     }
 }
 
+QString dotted(const in_addr &address) {
+    const auto *b = reinterpret_cast<const unsigned char *>(&address);
+    return QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
+}
+
 // The first IPv4 address of a name, dotted; empty when it does not resolve.
 QString resolveFirst(const QString &host, int *resolverError) {
     addrinfo hints{};
@@ -127,9 +132,7 @@ QString resolveFirst(const QString &host, int *resolverError) {
         *resolverError = rc;
     if (rc != 0 || !list)
         return QString();
-    const auto *in = reinterpret_cast<const sockaddr_in *>(list->ai_addr);
-    const auto *b = reinterpret_cast<const unsigned char *>(&in->sin_addr);
-    const QString text = QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
+    const QString text = dotted(reinterpret_cast<const sockaddr_in *>(list->ai_addr)->sin_addr);
     ::freeaddrinfo(list);
     return text;
 }
@@ -221,6 +224,12 @@ void TSockets::GetIPAddress(const QString &hostName) {
             QStringLiteral("%1 message: %2 Code: %3")
                 .arg(QStringLiteral("Cannot get server IP address from DNS"), shortErrorName(code))
                 .arg(code));
+    }
+    // An address in dotted form is its own answer; the resolver would only parse it again.
+    in_addr numeric{};
+    if (::inet_pton(AF_INET, hostName.toLatin1().constData(), &numeric) == 1) {
+        m_ipAddr = dotted(numeric);
+        return;
     }
     const QString address = resolveFirst(hostName, nullptr);
     if (!address.isEmpty())
