@@ -13,11 +13,16 @@ QString hexError(const char *what, int code) {
 
 } // namespace
 
-// The kernel's generator needs no device to open and close for a 16-byte key; asking it for
-// no bytes tells whether it is there.
+// The kernel's generator needs no device to open and close for a 16-byte key; asking it once
+// for no bytes tells whether it is there.
 TCryptRandom::TCryptRandom() {
-    if (::getrandom(nullptr, 0, GRND_NONBLOCK) < 0 && errno != EAGAIN && errno != EINTR)
-        throw ECryptRandomError(hexError("CryptAcquireContext", errno));
+    static const int unavailable = [] {
+        const bool missing =
+            ::getrandom(nullptr, 0, GRND_NONBLOCK) < 0 && errno != EAGAIN && errno != EINTR;
+        return missing ? errno : 0;
+    }();
+    if (unavailable)
+        throw ECryptRandomError(hexError("CryptAcquireContext", unavailable));
 }
 
 TCryptRandom::~TCryptRandom() = default;
