@@ -180,6 +180,9 @@ int DbServer::listenOnLoopback(int port, QString &error) {
     m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int yes = 1;
     ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    // Answers are written whole and then wait for the next request, so Nagle's delay buys
+    // nothing; accepted sockets inherit the option.
+    ::setsockopt(m_listen, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -226,9 +229,6 @@ void DbServer::work() {
         }
         if (another)
             std::thread([this] { work(); }).detach();
-        // Answers are written whole and then wait for the next request.
-        const int noDelay = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
         serve(fd);
         std::lock_guard<std::mutex> lock(m_poolLock);
         ++m_accepting;
