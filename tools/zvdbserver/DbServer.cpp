@@ -143,8 +143,7 @@ DbServer::~DbServer() {
         ::close(m_listen);
 }
 
-// One write per line: lines of several workers stay whole without a lock, and each is in the
-// file before the next step.
+// One write per line: lines of several workers stay whole without a lock.
 void DbServer::logLine(const QString &line) {
     const QByteArray text = "zvdbserver: " + line.toUtf8() + '\n';
     for (qsizetype done = 0; done < text.size();) {
@@ -291,6 +290,7 @@ bool DbServer::send(Connection &c, const QByteArray &bytes, bool faulty) {
 
 bool DbServer::authenticate(Connection &c) {
     if (m_fault.kind == DbFault::AuthError) {
+        logLine(QStringLiteral("connection opened"));
         Body refusal;
         refusal.addString(QStringLiteral("ERROR"));
         refusal.addInt8('E');
@@ -308,7 +308,10 @@ bool DbServer::authenticate(Connection &c) {
         offer.addBinary(m_exponent);
         offer.addBinary(m_modulus);
     }
-    if (!send(c, frame(m_nextId++, offer, nullptr), false))
+    // Written while the client works on the offer.
+    const bool offered = send(c, frame(m_nextId++, offer, nullptr), false);
+    logLine(QStringLiteral("connection opened"));
+    if (!offered)
         return false;
 
     QByteArray packet;
@@ -345,11 +348,17 @@ bool DbServer::authenticate(Connection &c) {
         ok = false;
     if (m_fault.kind == DbFault::AuthRefused)
         ok = false;
-    logLine(QStringLiteral("CONNECT machine=%1 client=%2 %3 %4")
-                .arg(values.size() > 1 ? values[1].text() : QString(),
-                     values.size() > 2 ? values[2].text() : QString(),
-                     ok ? QStringLiteral("accepted") : QStringLiteral("refused"),
-                     keyed ? QStringLiteral("encrypted") : QStringLiteral("plain")));
+    const auto logConnect = [&] {
+        logLine(QStringLiteral("CONNECT machine=%1 client=%2 %3 %4")
+                    .arg(values.size() > 1 ? values[1].text() : QString(),
+                         values.size() > 2 ? values[2].text() : QString(),
+                         ok ? QStringLiteral("accepted") : QStringLiteral("refused"),
+                         keyed ? QStringLiteral("encrypted") : QStringLiteral("plain")));
+    };
+    // A refusal is in the log before the client hears of it; an acceptance is written while
+    // the client goes on, ahead of the lines of its requests.
+    if (!ok)
+        logConnect();
 
     Body reply;
     reply.addString(QStringLiteral("CONNECT"));
@@ -357,7 +366,10 @@ bool DbServer::authenticate(Connection &c) {
     if (!ok)
         reply.addString(QStringLiteral("Authentication failed"));
     const std::uint32_t id = got ? idOf(packet) : m_nextId++;
-    if (!send(c, frame(id, reply, nullptr), false) || !ok)
+    const bool sent = send(c, frame(id, reply, nullptr), false);
+    if (ok)
+        logConnect();
+    if (!sent || !ok)
         return false;
     c.encrypted = keyed;
     return true;
@@ -410,7 +422,6 @@ dbwire::Body DbServer::cachedAnswer(const QString &verb, const std::vector<Value
 void DbServer::serve(int fd) {
     Connection c;
     c.fd = fd;
-    logLine(QStringLiteral("connection opened"));
     if (authenticate(c)) {
         QByteArray packet;
         qsizetype end = 0;
