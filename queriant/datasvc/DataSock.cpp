@@ -4,6 +4,9 @@
 #include "Log.h"
 #include "SecureWipe.h"
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 std::uint32_t headerLength(const QByteArray &header) {
@@ -75,28 +78,36 @@ void TDataSocket::SendPacket(const TZvComEncodePacket &packet) {
     }
 }
 
-void TDataSocket::ReceiveExactly(char *buffer, qint64 size) {
-    qint64 got = 0;
-    while (got < size) {
-        const qint64 n = m_socket.SReceive(buffer + got, size - got);
+// Receives into bytes until they hold at least need; each receive takes what has come, up to
+// a few kilobytes more, so that a small packet comes in one.
+void TDataSocket::ReceiveAtLeast(QByteArray &bytes, qsizetype need) {
+    constexpr qsizetype ReadAhead = 4096;
+    while (bytes.size() < need) {
+        const qsizetype have = bytes.size();
+        bytes.resize(std::max(need, have + ReadAhead));
+        const qint64 n = m_socket.SReceive(bytes.data() + have, bytes.size() - have);
+        bytes.resize(have + std::max<qint64>(n, 0));
         if (n <= 0) {
             CloseConnection();
             throw EZvComDisconnectException();
         }
-        got += n;
     }
 }
 
+// Bytes beyond the packet stay in m_incoming, where the next read starts, blocking or not.
 std::unique_ptr<TZvComDecodePacket> TDataSocket::ReadPacket() {
-    QByteArray bytes(ZvComHeaderSize, '\0');
-    ReceiveExactly(bytes.data(), ZvComHeaderSize);
+    QByteArray bytes = std::exchange(m_incoming, QByteArray());
+    ReceiveAtLeast(bytes, ZvComHeaderSize);
     const std::uint32_t length = headerLength(bytes);
     if (length <= ZvComHeaderSize)
         throw EZvComException(QString::fromLatin1(SLengthTooShort));
     if (length >= ZvComMaxPacketLength)
         throw EZvComException(QString::fromLatin1(SLengthTooLong));
-    bytes.resize(length);
-    ReceiveExactly(bytes.data() + ZvComHeaderSize, length - ZvComHeaderSize);
+    ReceiveAtLeast(bytes, length);
+    if (bytes.size() > static_cast<qsizetype>(length)) {
+        m_incoming = bytes.mid(length);
+        bytes.truncate(length);
+    }
     // Handed over, not shared: deciphering in place then needs no copy of the packet.
     return std::make_unique<TZvComDecodePacket>(std::move(bytes), m_sessionKey, m_encryption);
 }

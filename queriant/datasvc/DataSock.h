@@ -46,7 +46,7 @@ protected:
     bool m_encryption = false;
 
 private:
-    void ReceiveExactly(char *buffer, qint64 size);
+    void ReceiveAtLeast(QByteArray &bytes, qsizetype need);
     void AsyncReceive();
     void TakePackets();
     void AsyncWrite();
@@ -56,6 +56,6 @@ private:
     TSockets m_socket;
     std::deque<QByteArray> m_queue;
     bool m_mayWrite = false;
-    QByteArray m_incoming; // the asynchronous reader's bytes not yet taken as packets
+    QByteArray m_incoming; // received bytes not yet taken as packets
     TAsyncErrorProc m_onAsyncError;
 };

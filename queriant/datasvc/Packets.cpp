@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -24,6 +25,12 @@ std::uint32_t readWord(const std::uint8_t *p) {
 bool hasBlock(int code) {
     return code == zvcString || code == zvcBinary;
 }
+
+// The cell storage of the last table freed on this thread, for the next table read: a large
+// answer's cells would otherwise go back to the system and be faulted in again for the next
+// one. Kept up to 65,536 cells (2.5 MB).
+constexpr std::size_t KeptCells = 1 << 16;
+thread_local std::vector<TZvComValue> keptCells;
 
 } // namespace
 
@@ -110,8 +117,9 @@ QByteArray TZvComEncodePacket::Build(bool encrypt, const TZvComSessionKey &sessi
     out.Write(ZvComMagic, 5);
     out.WriteWord(total);
     out.WriteWord(m_packetId);
-    // One key stream per packet, running on from one flagged value to the next.
-    TSRC4Crypt rc4;
+    // One key stream per packet, running on from one flagged value to the next; set up at the
+    // first flagged value, since most packets have none.
+    std::optional<TSRC4Crypt> rc4;
     for (const TZvComValue &v : m_values) {
         out.WriteByte(v.TypeByte());
         if (v.IsNull())
@@ -121,7 +129,7 @@ QByteArray TZvComEncodePacket::Build(bool encrypt, const TZvComSessionKey &sessi
         const qsizetype at = out.Used();
         out.Write(v.PayloadBytes(), v.PayloadLength());
         if (v.IsEncrypted())
-            rc4.Crypt(out.Data() + at, v.PayloadLength());
+            (rc4 ? *rc4 : rc4.emplace()).Crypt(out.Data() + at, v.PayloadLength());
     }
     if (encrypt) {
         TCtrChain::FillPad(out.Data() + out.Used(), static_cast<int>(pad));
@@ -212,7 +220,7 @@ void TZvComDecodePacket::Decrypt(const TZvComSessionKey &sessionKey) {
         // Deciphered in the value's own copy: the packet's bytes stay as they came.
         value.SetWire(type & static_cast<std::uint8_t>(~ZvComEncryptedFlag), payload, length,
                       false);
-        m_rc4.Crypt(value.OwnPayload(), length);
+        (m_rc4 ? *m_rc4 : m_rc4.emplace()).Crypt(value.OwnPayload(), length);
         if (wasEncrypted)
             *wasEncrypted = true;
     } else {
@@ -326,6 +334,7 @@ std::unique_ptr<TZvComTable> TZvComDecodePacket::ReadTable() {
         table->m_columns.push_back({name.AsText()});
     }
     const std::uint64_t cells = static_cast<std::uint64_t>(table->m_rowCount) * columns;
+    table->m_cells.swap(keptCells);
     table->m_cells.reserve(static_cast<size_t>(
         std::min<std::uint64_t>(cells, static_cast<std::uint64_t>(m_end - m_position))));
     qsizetype pos = m_position, end = m_end;
@@ -344,6 +353,12 @@ std::unique_ptr<TZvComTable> TZvComDecodePacket::ReadTable() {
 }
 
 // ---- TZvComTable ----
+
+TZvComTable::~TZvComTable() {
+    m_cells.clear();
+    if (m_cells.capacity() <= KeptCells && m_cells.capacity() > keptCells.capacity())
+        keptCells.swap(m_cells);
+}
 
 bool TZvComTable::Next() {
     if (m_row + 1 >= static_cast<qint64>(m_rowCount))

@@ -15,6 +15,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 inline constexpr int ZvComHeaderSize = 13;
@@ -132,7 +133,7 @@ private:
     bool m_statusRead = false;
     bool m_statusOk = false;
     QString m_errorText;
-    TSRC4Crypt m_rc4;
+    std::optional<TSRC4Crypt> m_rc4; // made at the first flagged value
 };
 
 class TZvComTable {
@@ -140,6 +141,9 @@ public:
     struct TColumn {
         QString Name;
     };
+    ~TZvComTable();
+    TZvComTable(const TZvComTable &) = delete;
+    TZvComTable &operator=(const TZvComTable &) = delete;
 
     // Moves the cursor to the next row; false when there is none.
     bool Next();

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "Sockets.h"
 
+#include <QHash>
 #include <QSocketNotifier>
 
 #include <arpa/inet.h>
@@ -11,10 +12,13 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
+#include <mutex>
 
 namespace {
 
@@ -112,6 +116,11 @@ QString shortErrorName(int code) {
     }
 }
 
+QString dotted(const in_addr &address) {
+    const auto *b = reinterpret_cast<const unsigned char *>(&address);
+    return QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
+}
+
 // The first IPv4 address of a name, dotted; empty when it does not resolve.
 QString resolveFirst(const QString &host, int *resolverError) {
     addrinfo hints{};
@@ -123,11 +132,37 @@ QString resolveFirst(const QString &host, int *resolverError) {
         *resolverError = rc;
     if (rc != 0 || !list)
         return QString();
-    const auto *in = reinterpret_cast<const sockaddr_in *>(list->ai_addr);
-    const auto *b = reinterpret_cast<const unsigned char *>(&in->sin_addr);
-    const QString text = QStringLiteral("%1.%2.%3.%4").arg(b[0]).arg(b[1]).arg(b[2]).arg(b[3]);
+    const QString text = dotted(reinterpret_cast<const sockaddr_in *>(list->ai_addr)->sin_addr);
     ::freeaddrinfo(list);
     return text;
+}
+
+// The port of a service name, or of a number. The service database is a file that every
+// look-up reads whole, so the ports of names are remembered for the life of the process; a
+// number is no service name and is taken as it is.
+quint16 servicePort(const QString &service) {
+    const bool numeric =
+        !service.isEmpty() && std::all_of(service.begin(), service.end(), [](QChar c) {
+            return c >= QLatin1Char('0') && c <= QLatin1Char('9');
+        });
+    if (numeric)
+        return service.toUShort();
+    static std::mutex lock;
+    static QHash<QString, quint16> known;
+    const std::lock_guard<std::mutex> guard(lock);
+    if (const auto found = known.constFind(service); found != known.constEnd())
+        return *found;
+    servent entry{};
+    servent *result = nullptr;
+    char buffer[4096];
+    if (::getservbyname_r(service.toLocal8Bit().constData(), "tcp", &entry, buffer, sizeof buffer,
+                          &result) == 0 &&
+        result) {
+        const quint16 port = ntohs(static_cast<quint16>(result->s_port));
+        known.insert(service, port);
+        return port;
+    }
+    return service.toUShort();
 }
 
 } // namespace
@@ -190,6 +225,12 @@ void TSockets::GetIPAddress(const QString &hostName) {
                 .arg(QStringLiteral("Cannot get server IP address from DNS"), shortErrorName(code))
                 .arg(code));
     }
+    // An address in dotted form is its own answer; the resolver would only parse it again.
+    in_addr numeric{};
+    if (::inet_pton(AF_INET, hostName.toLatin1().constData(), &numeric) == 1) {
+        m_ipAddr = dotted(numeric);
+        return;
+    }
     const QString address = resolveFirst(hostName, nullptr);
     if (!address.isEmpty())
         m_ipAddr = address;
@@ -208,11 +249,7 @@ void TSockets::SConnect() {
     if (m_ipAddr.isEmpty())
         throw ESocket(QStringLiteral("No IP Address Specified"));
 
-    quint16 port = 0;
-    if (const servent *s = ::getservbyname(m_port.toLocal8Bit().constData(), "tcp"))
-        port = ntohs(static_cast<quint16>(s->s_port));
-    else
-        port = m_port.toUShort();
+    const quint16 port = servicePort(m_port);
 
     sockaddr_in peer{};
     peer.sin_family = AF_INET;
@@ -228,7 +265,10 @@ void TSockets::SConnect() {
 
     if (m_socket >= 0)
         SDisconnect();
-    m_socket = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    // Made in the mode it is used in: no flags to change afterwards.
+    m_socket =
+        ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | (m_asynchronous ? SOCK_NONBLOCK : 0), 0);
+    m_receiveLimit = -1;
     if (m_socket < 0) {
         SocketError(QStringLiteral("SConnect (socket)"), CodeFromErrno(errno));
         return;
@@ -248,10 +288,6 @@ void TSockets::SConnect() {
                 return;
             }
         }
-    }
-    if (!SetBlocking(!m_asynchronous)) {
-        SocketError(QStringLiteral("ioctlsocket"), CodeFromErrno(errno));
-        return;
     }
     if (::connect(m_socket, reinterpret_cast<sockaddr *>(&peer), sizeof peer) != 0) {
         if (m_asynchronous && errno == EINPROGRESS) {
@@ -279,10 +315,32 @@ void TSockets::SetAsynchronous(bool asynchronous) {
         StopNotifications();
 }
 
+void TSockets::SetTimeOut(int seconds) {
+    m_timeOut = seconds;
+    ApplyReceiveLimit();
+}
+
+// A blocking receive waits through the socket's own receive time-out, which saves a poll per
+// receive; a time-out of zero or less, which the socket cannot express, is left to poll.
+bool TSockets::ApplyReceiveLimit() {
+    if (m_socket < 0 || m_timeOut <= 0)
+        return false;
+    if (m_receiveLimit == m_timeOut)
+        return true;
+    const timeval limit{m_timeOut, 0};
+    if (::setsockopt(m_socket, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) {
+        m_receiveLimit = -1;
+        return false;
+    }
+    m_receiveLimit = m_timeOut;
+    return true;
+}
+
 qint64 TSockets::SReceive(void *buffer, qint64 size) {
     if (m_socket < 0)
         return -1;
-    if (!m_asynchronous) {
+    const bool limitedBySocket = !m_asynchronous && ApplyReceiveLimit();
+    if (!m_asynchronous && !limitedBySocket) {
         pollfd p{m_socket, POLLIN, 0};
         const long long limit = static_cast<long long>(m_timeOut) * 1000;
         int rc;
@@ -309,6 +367,11 @@ qint64 TSockets::SReceive(void *buffer, qint64 size) {
     if (n < 0) {
         if (m_asynchronous && (errno == EAGAIN || errno == EWOULDBLOCK))
             return -1;
+        if (limitedBySocket && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            SocketError(QStringLiteral("WaitForData"), 10060,
+                        QStringLiteral("Blocking call timed out(recv)"));
+            return -1;
+        }
         SocketError(QStringLiteral("SReceive"), CodeFromErrno(errno));
         return -1;
     }

@@ -35,7 +35,7 @@ public:
     // On a connected socket this switches between notifications and blocking reads at once.
     void SetAsynchronous(bool asynchronous);
     int TimeOut() const { return m_timeOut; }
-    void SetTimeOut(int seconds) { m_timeOut = seconds; }
+    void SetTimeOut(int seconds);
     bool ReservedPort() const { return m_reservedPort; }
     void SetReservedPort(bool reserved) { m_reservedPort = reserved; }
 
@@ -73,12 +73,14 @@ private:
     void ReadReady();
     void WriteReady();
     bool SetBlocking(bool blocking);
+    bool ApplyReceiveLimit();
 
     QString m_port;
     QString m_ipAddr;
     int m_socket = -1;
     bool m_asynchronous = true;
     int m_timeOut = 30;
+    int m_receiveLimit = -1; // the time-out the socket holds, -1 for none
     bool m_reservedPort = false;
     bool m_connecting = false;
     TErrorProc m_onError;

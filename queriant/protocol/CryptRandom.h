@@ -14,7 +14,7 @@ public:
 
 class TCryptRandom {
 public:
-    // Throws "Error %x during CryptAcquireContext" when the source cannot be opened.
+    // Throws "Error %x during CryptAcquireContext" when the system has no random source.
     TCryptRandom();
     ~TCryptRandom();
     TCryptRandom(const TCryptRandom &) = delete;
@@ -23,7 +23,4 @@ public:
     // A short read is an error ("Error %x during CryptGenRandom"): a key must never be
     // partly predictable.
     void Fill(std::size_t count, std::uint8_t *buffer);
-
-private:
-    int m_fd = -1;
 };

@@ -293,8 +293,12 @@ void subtract(Number &a, const Number &m, int n) {
     }
 }
 
-// out = a * b / 2^(64 n) mod m (CIOS).
-void multiply(const Number &a, const Number &b, const Number &m, Limb mInv, int n, Number &out) {
+// out = a * b / 2^(64 n) mod m (CIOS). Instantiated for the common key sizes with n fixed, so
+// that the compiler unrolls the limb loops; Fixed 0 takes n as given.
+template <int Fixed>
+void multiplyLimbs(const Number &a, const Number &b, const Number &m, Limb mInv, int given,
+                   Number &out) {
+    const int n = Fixed ? Fixed : given;
     std::array<Limb, MaxLimbs + 2> t{};
     for (int i = 0; i < n; ++i) {
         Limb carry = 0;
@@ -325,28 +329,59 @@ void multiply(const Number &a, const Number &b, const Number &m, Limb mInv, int 
         subtract(out, m, n);
 }
 
+void multiply(const Number &a, const Number &b, const Number &m, Limb mInv, int n, Number &out) {
+    switch (n) {
+    case 16:
+        multiplyLimbs<16>(a, b, m, mInv, n, out);
+        return;
+    case 8:
+        multiplyLimbs<8>(a, b, m, mInv, n, out);
+        return;
+    default:
+        multiplyLimbs<0>(a, b, m, mInv, n, out);
+    }
+}
+
+// 2^(128 n) mod m, for the modulus seen last on this thread: a server's public key stays the
+// same from one connection to the next, and with this the base goes into Montgomery form by
+// one multiplication instead of a long division.
+const Number &squaredRadix(const TZvWideWord &modulus, int n) {
+    struct Cache {
+        int length = 0;
+        std::array<std::uint8_t, TZvWideWord::BufferSize> digits{};
+        Number value;
+    };
+    thread_local Cache cache;
+    if (cache.length != modulus.Length ||
+        !std::equal(modulus.Digits.begin(), modulus.Digits.begin() + modulus.Length,
+                    cache.digits.begin())) {
+        TZvWideWord radix, rest;
+        radix.Digits[16 * n] = 1;
+        radix.Length = 16 * n + 1;
+        radix.Divide(modulus, rest);
+        load(rest, cache.value);
+        cache.length = modulus.Length;
+        std::copy_n(modulus.Digits.begin(), modulus.Length, cache.digits.begin());
+    }
+    return cache.value;
+}
+
 void power(TZvWideWord &base, const TZvWideWord &exponent, const TZvWideWord &modulus) {
     const int n = (modulus.Length + 7) / 8;
     Number m, b, r, one;
     load(modulus, m);
-    // The base in Montgomery form, base * 2^(64 n) mod m: shifted up by 8 n bytes and divided,
-    // which for a short base such as a session key takes a handful of quotient digits.
-    {
-        TZvWideWord shifted, rest;
-        if (base.Length > 0) {
-            std::copy_n(base.Digits.begin(), base.Length, shifted.Digits.begin() + 8 * n);
-            shifted.Length = base.Length + 8 * n;
-            shifted.Divide(modulus, rest);
-        }
-        load(rest, b);
-        zv::SecureWipe(shifted.Digits.data(), shifted.Digits.size());
-        zv::SecureWipe(rest.Digits.data(), rest.Digits.size());
-    }
     // -m^-1 mod 2^64 by Newton's iteration (m is odd).
     Limb inverse = 1;
     for (int k = 0; k < 6; ++k)
         inverse *= 2 - m.limb[0] * inverse;
     const Limb mInv = static_cast<Limb>(0) - inverse;
+    // The base in Montgomery form, base * 2^(64 n) mod m (the base is below m).
+    {
+        Number plain;
+        load(base, plain);
+        multiply(plain, squaredRadix(modulus, n), m, mInv, n, b);
+        zv::SecureWipe(plain.limb.data(), sizeof plain.limb);
+    }
 
     // The top exponent bit turns 1 into the base: start there rather than convert 1 as well.
     r = b;

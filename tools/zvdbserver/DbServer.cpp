@@ -15,8 +15,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
+#include <utility>
 
 using namespace dbwire;
 
@@ -43,8 +45,22 @@ bool writeAll(int fd, const char *data, qsizetype size) {
                        [fd](char *p, size_t n) { return ::send(fd, p, n, MSG_NOSIGNAL); });
 }
 
-bool readAll(int fd, char *data, qsizetype size) {
-    return transferAll(data, size, [fd](char *p, size_t n) { return ::recv(fd, p, n, 0); });
+// Receives into buffer until it holds at least need bytes; false when the connection ends
+// first.
+bool receiveAtLeast(int fd, QByteArray &buffer, qsizetype need) {
+    constexpr qsizetype Room = 4096;
+    while (buffer.size() < need) {
+        const qsizetype have = buffer.size();
+        buffer.resize(std::max(need, have + Room));
+        const ssize_t n =
+            ::recv(fd, buffer.data() + have, static_cast<size_t>(buffer.size() - have), 0);
+        buffer.resize(have + std::max<ssize_t>(n, 0));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+    }
+    return true;
 }
 
 // The answer the client must give: (challenge * 1394620857 + 2008317641) mod 1576034219, the
@@ -86,10 +102,33 @@ QString otherCase(const QString &verb) {
     return out;
 }
 
+// A decryption context of the private key for this thread, set up once: making one looks the
+// key's implementation up again each time.
+EVP_PKEY_CTX *privateKeyContext(EVP_PKEY *key) {
+    struct Context {
+        EVP_PKEY *key = nullptr;
+        EVP_PKEY_CTX *ctx = nullptr;
+        ~Context() { EVP_PKEY_CTX_free(ctx); }
+    };
+    thread_local Context context;
+    if (context.key != key) {
+        EVP_PKEY_CTX_free(std::exchange(context.ctx, nullptr));
+        context.key = key;
+        EVP_PKEY_CTX *ctx = EVP_PKEY_CTX_new(key, nullptr);
+        if (ctx && EVP_PKEY_decrypt_init(ctx) == 1 &&
+            EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_NO_PADDING) == 1)
+            context.ctx = ctx;
+        else
+            EVP_PKEY_CTX_free(ctx);
+    }
+    return context.ctx;
+}
+
 } // namespace
 
 struct DbServer::Connection {
     int fd = -1;
+    QByteArray ahead; // received bytes of the next packet
     bool encrypted = false;
     Key key{};
 };
@@ -104,10 +143,18 @@ DbServer::~DbServer() {
         ::close(m_listen);
 }
 
+// One write per line: lines of several workers stay whole without a lock.
 void DbServer::logLine(const QString &line) {
-    std::lock_guard<std::mutex> lock(m_logLock);
-    std::fprintf(m_log, "zvdbserver: %s\n", line.toUtf8().constData());
-    std::fflush(m_log);
+    const QByteArray text = "zvdbserver: " + line.toUtf8() + '\n';
+    for (qsizetype done = 0; done < text.size();) {
+        const ssize_t n = ::write(::fileno(m_log), text.constData() + done,
+                                  static_cast<size_t>(text.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        done += n;
+    }
 }
 
 bool DbServer::makeKey(int bits, QString &error) {
@@ -132,6 +179,9 @@ int DbServer::listenOnLoopback(int port, QString &error) {
     m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     const int yes = 1;
     ::setsockopt(m_listen, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    // Answers are written whole and then wait for the next request, so Nagle's delay buys
+    // nothing; accepted sockets inherit the option.
+    ::setsockopt(m_listen, IPPROTO_TCP, TCP_NODELAY, &yes, sizeof yes);
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(static_cast<std::uint16_t>(port));
@@ -146,59 +196,63 @@ int DbServer::listenOnLoopback(int port, QString &error) {
     return ntohs(address.sin_port);
 }
 
+// Every worker accepts for itself, so that a connection goes straight to the thread that
+// serves it; a worker that takes the last free place at the listening socket starts another,
+// so one is always waiting. The per-thread set-up of the cipher library is paid once per
+// worker, not once per connection.
 void DbServer::run() {
+    {
+        std::lock_guard<std::mutex> lock(m_poolLock);
+        ++m_accepting;
+    }
+    work();
+}
+
+void DbServer::work() {
     for (;;) {
         const int fd = ::accept4(m_listen, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
+            std::lock_guard<std::mutex> lock(m_poolLock);
+            --m_accepting;
             return;
         }
-        // Answers are written whole and then wait for the next request.
-        const int noDelay = 1;
-        ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay);
-        hand(fd);
-    }
-}
-
-// Connections go to idle workers; a new worker starts only when none is idle, so that the
-// per-thread set-up of the cipher library is paid once per worker, not once per connection.
-void DbServer::hand(int fd) {
-    {
-        std::lock_guard<std::mutex> lock(m_poolLock);
-        if (m_idle > 0) {
-            --m_idle; // that worker is spoken for
-            m_pending.push_back(fd);
-            m_poolWake.notify_one();
-            return;
+        bool another = false;
+        {
+            std::lock_guard<std::mutex> lock(m_poolLock);
+            if (--m_accepting == 0) {
+                ++m_accepting;
+                another = true;
+            }
         }
-    }
-    std::thread([this, fd] {
+        if (another)
+            std::thread([this] { work(); }).detach();
         serve(fd);
-        for (;;) {
-            std::unique_lock<std::mutex> lock(m_poolLock);
-            ++m_idle;
-            m_poolWake.wait(lock, [this] { return !m_pending.empty(); });
-            const int next = m_pending.front();
-            m_pending.pop_front();
-            lock.unlock();
-            serve(next);
-        }
-    }).detach();
+        std::lock_guard<std::mutex> lock(m_poolLock);
+        ++m_accepting;
+    }
 }
 
+// A receive takes whatever has come, up to a few kilobytes, so that a request usually comes
+// in one; bytes beyond the packet wait in the connection for the next one.
 bool DbServer::readPacket(Connection &c, QByteArray &packet, qsizetype &end) {
-    packet = QByteArray(13, '\0');
-    if (!readAll(c.fd, packet.data(), 13))
+    packet.resize(0);
+    packet.append(c.ahead);
+    c.ahead.resize(0);
+    if (!receiveAtLeast(c.fd, packet, 13))
         return false;
     const std::uint32_t length = lengthOf(packet);
     if (!packet.startsWith("ZVCOM") || length <= 13 || length >= MaxLength) {
         logLine(QStringLiteral("bad header, closing"));
         return false;
     }
-    packet.resize(length);
-    if (!readAll(c.fd, packet.data() + 13, length - 13))
+    if (!receiveAtLeast(c.fd, packet, length))
         return false;
+    if (packet.size() > length) {
+        c.ahead.append(packet.constData() + length, packet.size() - length);
+        packet.resize(length);
+    }
     end = c.encrypted ? decrypt(packet, c.key) : packet.size();
     if (end < 0)
         logLine(QStringLiteral("packet does not decipher, closing"));
@@ -236,6 +290,7 @@ bool DbServer::send(Connection &c, const QByteArray &bytes, bool faulty) {
 
 bool DbServer::authenticate(Connection &c) {
     if (m_fault.kind == DbFault::AuthError) {
+        logLine(QStringLiteral("connection opened"));
         Body refusal;
         refusal.addString(QStringLiteral("ERROR"));
         refusal.addInt8('E');
@@ -253,7 +308,10 @@ bool DbServer::authenticate(Connection &c) {
         offer.addBinary(m_exponent);
         offer.addBinary(m_modulus);
     }
-    if (!send(c, frame(m_nextId++, offer, nullptr), false))
+    // Written while the client works on the offer.
+    const bool offered = send(c, frame(m_nextId++, offer, nullptr), false);
+    logLine(QStringLiteral("connection opened"));
+    if (!offered)
         return false;
 
     QByteArray packet;
@@ -266,12 +324,11 @@ bool DbServer::authenticate(Connection &c) {
     if (ok && m_offerEncryption && values.size() >= 6 && values[5].code == Binary) {
         // Raw RSA (no padding): the low 16 bytes of c^d mod n are the session key; a key
         // whose first byte is 0 or 1 was sent with a 0x01 byte above it.
-        EVP_PKEY_CTX *ctx = EVP_PKEY_CTX_new(m_key, nullptr);
+        EVP_PKEY_CTX *ctx = privateKeyContext(m_key);
         QByteArray plain(EVP_PKEY_get_size(m_key), '\0');
         const QByteArray wrapped = values[5].payload.rightJustified(plain.size(), '\0');
         size_t size = static_cast<size_t>(plain.size());
-        if (values[5].payload.size() <= plain.size() && ctx && EVP_PKEY_decrypt_init(ctx) == 1 &&
-            EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_NO_PADDING) == 1 &&
+        if (values[5].payload.size() <= plain.size() && ctx &&
             EVP_PKEY_decrypt(ctx, reinterpret_cast<unsigned char *>(plain.data()), &size,
                              reinterpret_cast<const unsigned char *>(wrapped.constData()),
                              static_cast<size_t>(wrapped.size())) == 1) {
@@ -286,17 +343,22 @@ bool DbServer::authenticate(Connection &c) {
             }
         }
         OPENSSL_cleanse(plain.data(), static_cast<size_t>(plain.size()));
-        EVP_PKEY_CTX_free(ctx);
     }
     if (m_offerEncryption && ok && !keyed)
         ok = false;
     if (m_fault.kind == DbFault::AuthRefused)
         ok = false;
-    logLine(QStringLiteral("CONNECT machine=%1 client=%2 %3 %4")
-                .arg(values.size() > 1 ? values[1].text() : QString(),
-                     values.size() > 2 ? values[2].text() : QString(),
-                     ok ? QStringLiteral("accepted") : QStringLiteral("refused"),
-                     keyed ? QStringLiteral("encrypted") : QStringLiteral("plain")));
+    const auto logConnect = [&] {
+        logLine(QStringLiteral("CONNECT machine=%1 client=%2 %3 %4")
+                    .arg(values.size() > 1 ? values[1].text() : QString(),
+                         values.size() > 2 ? values[2].text() : QString(),
+                         ok ? QStringLiteral("accepted") : QStringLiteral("refused"),
+                         keyed ? QStringLiteral("encrypted") : QStringLiteral("plain")));
+    };
+    // A refusal is in the log before the client hears of it; an acceptance is written while
+    // the client goes on, ahead of the lines of its requests.
+    if (!ok)
+        logConnect();
 
     Body reply;
     reply.addString(QStringLiteral("CONNECT"));
@@ -304,7 +366,10 @@ bool DbServer::authenticate(Connection &c) {
     if (!ok)
         reply.addString(QStringLiteral("Authentication failed"));
     const std::uint32_t id = got ? idOf(packet) : m_nextId++;
-    if (!send(c, frame(id, reply, nullptr), false) || !ok)
+    const bool sent = send(c, frame(id, reply, nullptr), false);
+    if (ok)
+        logConnect();
+    if (!sent || !ok)
         return false;
     c.encrypted = keyed;
     return true;
@@ -357,7 +422,6 @@ dbwire::Body DbServer::cachedAnswer(const QString &verb, const std::vector<Value
 void DbServer::serve(int fd) {
     Connection c;
     c.fd = fd;
-    logLine(QStringLiteral("connection opened"));
     if (authenticate(c)) {
         QByteArray packet;
         qsizetype end = 0;
@@ -393,7 +457,10 @@ void DbServer::serve(int fd) {
             if (faulty && m_fault.kind == DbFault::ForeignId &&
                 !send(c, frame(id + 1000, answer(verb, values, verb), key), false))
                 break;
-            if (!send(c, frame(id, body, key), faulty))
+            // Kept by the thread, so that a large answer finds its buffer in place.
+            thread_local QByteArray out;
+            frame(id, body, key, out);
+            if (!send(c, out, faulty))
                 break;
         }
     }

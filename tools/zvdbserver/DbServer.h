@@ -11,9 +11,7 @@
 #include <QString>
 
 #include <atomic>
-#include <condition_variable>
 #include <cstdio>
-#include <deque>
 #include <map>
 #include <mutex>
 
@@ -45,12 +43,12 @@ public:
     bool makeKey(int bits, QString &error);
     // Listens on 127.0.0.1; port 0 picks a free one. Returns the port or -1.
     int listenOnLoopback(int port, QString &error);
-    // Serves connections until the process is stopped, one thread per connection.
+    // Serves connections until the process is stopped, each on a thread of its own.
     void run();
 
 private:
     struct Connection;
-    void hand(int fd);
+    void work();
     void serve(int fd);
     bool authenticate(Connection &c);
     bool readPacket(Connection &c, QByteArray &packet, qsizetype &end);
@@ -68,14 +66,11 @@ private:
     DbFaultPlan m_fault;
     bool m_offerEncryption;
     std::FILE *m_log;
-    std::mutex m_logLock;
     EVP_PKEY *m_key = nullptr;
     QByteArray m_modulus, m_exponent; // most significant byte first
     int m_listen = -1;
     std::mutex m_poolLock;
-    std::condition_variable m_poolWake;
-    std::deque<int> m_pending;
-    int m_idle = 0;
+    int m_accepting = 0; // workers waiting at the listening socket
     std::atomic<std::uint32_t> m_nextId{1};
     std::mutex m_answersLock;
     std::map<QString, dbwire::Body> m_answers;

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: MIT
 #include "DbWire.h"
 
+#include <openssl/crypto.h>
 #include <openssl/evp.h>
 
 #include <cstring>
+#include <optional>
 
 namespace dbwire {
 namespace {
@@ -55,9 +57,53 @@ std::uint32_t word(const char *p) {
     return v;
 }
 
-// AES-128-CBC from a zero IV over whole blocks, in place.
-bool aesCbc(const Key &sessionKey, std::uint32_t a, std::uint32_t b, char *data, qsizetype size,
-            bool encrypt) {
+// Fetched once: handing OpenSSL its built-in cipher object makes it look the implementation
+// up again for every new context.
+const EVP_CIPHER *aes128Cbc() {
+    static const EVP_CIPHER *const cipher = [] {
+        const EVP_CIPHER *fetched = EVP_CIPHER_fetch(nullptr, "AES-128-CBC", nullptr);
+        return fetched ? fetched : EVP_aes_128_cbc();
+    }();
+    return cipher;
+}
+
+// One context per direction and thread, keyed afresh for each packet: keying a context is
+// much cheaper than making one.
+class CbcContexts {
+public:
+    CbcContexts() = default;
+    CbcContexts(const CbcContexts &) = delete;
+    CbcContexts &operator=(const CbcContexts &) = delete;
+    ~CbcContexts() {
+        for (EVP_CIPHER_CTX *ctx : m_ctx)
+            EVP_CIPHER_CTX_free(ctx);
+    }
+    EVP_CIPHER_CTX *keyed(bool encrypt, const std::uint8_t *key) {
+        static const unsigned char iv[16] = {};
+        EVP_CIPHER_CTX *&ctx = m_ctx[encrypt ? 1 : 0];
+        if (!ctx) {
+            ctx = EVP_CIPHER_CTX_new();
+            if (!ctx || EVP_CipherInit_ex(ctx, aes128Cbc(), nullptr, nullptr, nullptr,
+                                          encrypt ? 1 : 0) != 1) {
+                EVP_CIPHER_CTX_free(ctx);
+                ctx = nullptr;
+                return nullptr;
+            }
+        }
+        if (EVP_CipherInit_ex(ctx, nullptr, nullptr, key, iv, encrypt ? 1 : 0) != 1 ||
+            EVP_CIPHER_CTX_set_padding(ctx, 0) != 1)
+            return nullptr;
+        return ctx;
+    }
+
+private:
+    EVP_CIPHER_CTX *m_ctx[2] = {nullptr, nullptr};
+};
+
+// The AES-128-CBC context of one packet, from a zero IV, keyed with the session key mixed with
+// the header's two words and the key mask; nullptr when the cipher library fails.
+EVP_CIPHER_CTX *packetCipher(const Key &sessionKey, std::uint32_t a, std::uint32_t b,
+                             bool encrypt) {
     std::uint8_t key[16];
     std::memcpy(key, sessionKey.data(), 16);
     for (int k = 0; k < 4; ++k) {
@@ -66,18 +112,20 @@ bool aesCbc(const Key &sessionKey, std::uint32_t a, std::uint32_t b, char *data,
     }
     for (int k = 0; k < 16; ++k)
         key[k] ^= KeyMask[k];
-    const unsigned char iv[16] = {};
-    EVP_CIPHER_CTX *ctx = EVP_CIPHER_CTX_new();
+    thread_local CbcContexts contexts;
+    EVP_CIPHER_CTX *ctx = contexts.keyed(encrypt, key);
+    OPENSSL_cleanse(key, sizeof key);
+    return ctx;
+}
+
+// Whole blocks from in to out (which may be the same), continuing the chain of ctx.
+bool cbcUpdate(EVP_CIPHER_CTX *ctx, const char *in, char *out, qsizetype size) {
     int produced = 0;
-    auto *bytes = reinterpret_cast<unsigned char *>(data);
-    const bool ok = ctx &&
-                    EVP_CipherInit_ex(ctx, EVP_aes_128_cbc(), nullptr, key, iv, encrypt) == 1 &&
-                    EVP_CIPHER_CTX_set_padding(ctx, 0) == 1 &&
-                    EVP_CipherUpdate(ctx, bytes, &produced, bytes, static_cast<int>(size)) == 1 &&
-                    produced == size;
-    EVP_CIPHER_CTX_free(ctx);
-    std::memset(key, 0, sizeof key);
-    return ok;
+    return ctx &&
+           EVP_CipherUpdate(ctx, reinterpret_cast<unsigned char *>(out), &produced,
+                            reinterpret_cast<const unsigned char *>(in),
+                            static_cast<int>(size)) == 1 &&
+           produced == size;
 }
 
 } // namespace
@@ -150,20 +198,45 @@ void Body::addBinary(const QByteArray &bytes, bool rc4) {
     add(Binary, bytes, true, rc4);
 }
 
-QByteArray frame(std::uint32_t packetId, Body body, const Key *key) {
-    Rc4 rc4;
-    for (const auto &[at, size] : body.m_rc4Ranges)
-        rc4.crypt(body.m_bytes.data() + at, size);
-    QByteArray values = body.m_bytes;
-    if (key) {
-        const int pad = 16 - static_cast<int>(values.size() % 16);
-        values.append(QByteArray(pad, static_cast<char>(pad)));
+void frame(std::uint32_t packetId, const Body &body, const Key *key, QByteArray &out) {
+    const qsizetype values = body.m_bytes.size();
+    const int pad = key ? 16 - static_cast<int>(values % 16) : 0;
+    const auto total = static_cast<std::uint32_t>(13 + values + pad);
+    // Resizing keeps the capacity, so a buffer used again for each answer allocates once.
+    out.resize(total);
+    char *p = out.data();
+    std::memcpy(p, "ZVCOM", 5);
+    for (int k = 0; k < 4; ++k) {
+        p[5 + k] = static_cast<char>(total >> (8 * k));
+        p[9 + k] = static_cast<char>(packetId >> (8 * k));
     }
-    const auto total = static_cast<std::uint32_t>(13 + values.size());
-    QByteArray packet = QByteArray("ZVCOM") + le32(total) + le32(packetId) + values;
+    const char *in = body.m_bytes.constData();
+    if (key && body.m_rc4Ranges.empty()) {
+        // Enciphered straight from the body: the whole blocks, then the last one with the
+        // padding, so that a large answer is not copied first.
+        const qsizetype whole = values - values % 16;
+        EVP_CIPHER_CTX *ctx = packetCipher(*key, total, packetId, true);
+        std::memcpy(p + 13 + whole, in + whole, static_cast<size_t>(values - whole));
+        std::memset(p + 13 + values, pad, static_cast<size_t>(pad));
+        cbcUpdate(ctx, in, p + 13, whole);
+        cbcUpdate(ctx, p + 13 + whole, p + 13 + whole, 16);
+        return;
+    }
+    std::memcpy(p + 13, in, static_cast<size_t>(values));
+    std::memset(p + 13 + values, pad, static_cast<size_t>(pad));
+    if (!body.m_rc4Ranges.empty()) {
+        Rc4 rc4;
+        for (const auto &[at, size] : body.m_rc4Ranges)
+            rc4.crypt(p + 13 + at, size);
+    }
     if (key)
-        aesCbc(*key, total, packetId, packet.data() + 13, values.size(), true);
-    return packet;
+        cbcUpdate(packetCipher(*key, total, packetId, true), p + 13, p + 13, values + pad);
+}
+
+QByteArray frame(std::uint32_t packetId, const Body &body, const Key *key) {
+    QByteArray out;
+    frame(packetId, body, key, out);
+    return out;
 }
 
 std::uint32_t lengthOf(const QByteArray &header) {
@@ -177,7 +250,8 @@ qsizetype decrypt(QByteArray &packet, const Key &key) {
     const qsizetype body = packet.size() - 13;
     if (body <= 0 || body % 16 != 0)
         return -1;
-    if (!aesCbc(key, lengthOf(packet), idOf(packet), packet.data() + 13, body, false))
+    char *data = packet.data() + 13;
+    if (!cbcUpdate(packetCipher(key, lengthOf(packet), idOf(packet), false), data, data, body))
         return -1;
     const int pad = static_cast<std::uint8_t>(packet.back());
     if (pad < 1 || pad > 16)
@@ -186,7 +260,7 @@ qsizetype decrypt(QByteArray &packet, const Key &key) {
 }
 
 bool parse(const QByteArray &packet, qsizetype end, std::vector<Value> &values) {
-    Rc4 rc4;
+    std::optional<Rc4> rc4; // keyed at the first flagged value
     qsizetype at = 13;
     while (at < end) {
         const auto type = static_cast<std::uint8_t>(packet[at]);
@@ -210,7 +284,7 @@ bool parse(const QByteArray &packet, qsizetype end, std::vector<Value> &values) 
             }
             v.payload = packet.mid(at, size);
             if (v.rc4)
-                rc4.crypt(v.payload.data(), v.payload.size());
+                (rc4 ? *rc4 : rc4.emplace()).crypt(v.payload.data(), v.payload.size());
             at += size;
         }
         values.push_back(std::move(v));

@@ -51,11 +51,12 @@ private:
     void add(std::uint8_t code, const QByteArray &payload, bool block, bool rc4);
     QByteArray m_bytes;
     std::vector<std::pair<qsizetype, qsizetype>> m_rc4Ranges;
-    friend QByteArray frame(std::uint32_t, Body, const Key *);
+    friend void frame(std::uint32_t, const Body &, const Key *, QByteArray &);
 };
 
-// A whole packet; encrypted when key is given.
-QByteArray frame(std::uint32_t packetId, Body body, const Key *key);
+// A whole packet; encrypted when key is given. The second form writes into out.
+QByteArray frame(std::uint32_t packetId, const Body &body, const Key *key);
+void frame(std::uint32_t packetId, const Body &body, const Key *key, QByteArray &out);
 // The header's length field.
 std::uint32_t lengthOf(const QByteArray &header);
 std::uint32_t idOf(const QByteArray &header);

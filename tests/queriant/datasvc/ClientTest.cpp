@@ -5,6 +5,7 @@
 #include "CaptureLog.h"
 #include "PopupServerProcess.h"
 #include "TestSupport.h"
+#include "WireBytes.h"
 
 #include <QFile>
 #include <QTcpServer>
@@ -12,6 +13,12 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <thread>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace {
 
@@ -282,6 +289,89 @@ TEST_F(DbClientTest, RequestErrorHookRetriesOnceThenGivesUp) {
         [&](TZvComClient &, const std::exception &) { return ++calls == 1 ? eaRetry : eaGiveUp; });
     EXPECT_EQ(c->ServerList(0), nullptr);
     EXPECT_EQ(calls, 2);
+}
+
+// A plain peer that writes packets ahead of their turn: the authentication packet together with
+// the answer to the CONNECT still to come, and a discarded answer together with the right one.
+// Packets that arrive in one receive must each be read whole and in order.
+class EagerPeer {
+public:
+    EagerPeer() {
+        m_listen = ::socket(AF_INET, SOCK_STREAM, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof a;
+        if (::bind(m_listen, reinterpret_cast<sockaddr *>(&a), size) == 0 &&
+            ::listen(m_listen, 1) == 0 &&
+            ::getsockname(m_listen, reinterpret_cast<sockaddr *>(&a), &size) == 0)
+            m_port = ntohs(a.sin_port);
+        m_thread = std::thread([this] { serve(); });
+    }
+    ~EagerPeer() {
+        ::shutdown(m_listen, SHUT_RDWR);
+        m_thread.join();
+        ::close(m_listen);
+    }
+    int port() const { return m_port; }
+
+private:
+    static bool readPacket(int fd, QByteArray &bytes) {
+        bytes = QByteArray(13, '\0');
+        if (::recv(fd, bytes.data(), 13, MSG_WAITALL) != 13)
+            return false;
+        const auto length =
+            static_cast<std::uint8_t>(bytes[5]) | static_cast<std::uint8_t>(bytes[6]) << 8;
+        bytes.resize(length);
+        return ::recv(fd, bytes.data() + 13, length - 13, MSG_WAITALL) == length - 13;
+    }
+    void serve() {
+        using namespace wire;
+        const int fd = ::accept(m_listen, nullptr, nullptr);
+        if (fd < 0)
+            return;
+        const QByteArray greeting = packet(str("AUTHENTICATE") + fixed(0x05, 4711), 1) +
+                                    packet(str("CONNECT") + status('S'), 2);
+        QByteArray request;
+        if (::send(fd, greeting.constData(), greeting.size(), 0) == greeting.size() &&
+            readPacket(fd, request) && readPacket(fd, request)) {
+            const std::uint32_t id =
+                static_cast<std::uint8_t>(request[9]) |
+                static_cast<std::uint8_t>(request[10]) << 8 |
+                static_cast<std::uint8_t>(request[11]) << 16 |
+                static_cast<std::uint32_t>(static_cast<std::uint8_t>(request[12])) << 24;
+            const auto answer = [](const QByteArray &server) {
+                return str("ServerList") + status('S') + fixed(0x0D, 1) + fixed(0x06, 1) +
+                       str("server") + str(server);
+            };
+            const QByteArray answers =
+                packet(answer("stale"), id + 1000) + packet(answer("fresh"), id);
+            ::send(fd, answers.constData(), answers.size(), 0);
+            char rest;
+            ::recv(fd, &rest, 1, 0);
+        }
+        ::close(fd);
+    }
+
+    int m_listen = -1;
+    int m_port = 0;
+    std::thread m_thread;
+};
+
+TEST(DbClientStream, PacketsArrivingTogetherAreEachReadInTurn) {
+    EagerPeer peer;
+    ASSERT_NE(peer.port(), 0);
+    TZvComClient client(QStringLiteral("TEST"), 5, QString::number(peer.port()),
+                        QStringLiteral("ZvDatabaseSvr"), QStringLiteral("Database Server"),
+                        QStringLiteral("127.0.0.1"));
+    auto request = std::make_unique<TZvComEncodePacket>(QStringLiteral("ServerList"));
+    request->AddCardinal(0);
+    const auto table = client.Query(std::move(request));
+    ASSERT_TRUE(table);
+    EXPECT_FALSE(client.Encryption());
+    ASSERT_TRUE(table->Next());
+    EXPECT_EQ(table->FieldByName(QStringLiteral("server")).AsText(), QStringLiteral("fresh"));
+    client.Disconnect();
 }
 
 } // namespace

@@ -124,6 +124,46 @@ TEST(ZvComDecodePacket, TableRowsByNameAndIndex) {
     }
 }
 
+// Flagged cells are deciphered in stream order among plain ones; every row gives back what
+// was sent, in its place, also in storage left by an earlier table.
+TEST(ZvComDecodePacket, TableMixingFlaggedAndPlainCellsReadsBackRowByRow) {
+    const struct {
+        const char *server;
+        bool serverFlagged;
+        const char *queue;
+        bool queueFlagged;
+    } rows[] = {{"srv0", false, "q0", true},
+                {"srv1", true, "q1", false},
+                {"srv2", true, "q2", true},
+                {"srv3", false, "q3", false}};
+    TZvComEncodePacket p(QStringLiteral("SpoolqList"));
+    p.AddValue(TZvComInteger8('S'));
+    p.AddValue(TZvComTableStart(2));
+    p.AddCardinal(std::size(rows));
+    p.AddString(QStringLiteral("server"));
+    p.AddString(QStringLiteral("spoolq"));
+    for (const auto &r : rows) {
+        p.AddString(QString::fromLatin1(r.server), r.serverFlagged);
+        p.AddString(QString::fromLatin1(r.queue), r.queueFlagged);
+    }
+    const QByteArray bytes = p.Build(true, Key);
+    for (int round = 0; round < 2; ++round) {
+        TZvComDecodePacket d(bytes, Key, true);
+        ASSERT_TRUE(d.ReadStatus());
+        auto table = d.ReadTable();
+        for (const auto &r : rows) {
+            ASSERT_TRUE(table->Next());
+            const TZvComValue &server = table->FieldByName(QStringLiteral("server"));
+            const TZvComValue &queue = table->Field(1);
+            EXPECT_EQ(server.AsString(), QLatin1String(r.server)) << "round " << round;
+            EXPECT_EQ(queue.AsString(), QLatin1String(r.queue)) << "round " << round;
+            EXPECT_FALSE(server.IsEncrypted());
+            EXPECT_FALSE(queue.IsEncrypted());
+        }
+        EXPECT_FALSE(table->Next());
+    }
+}
+
 TEST(ZvComDecodePacket, TableOfNoRowsHasItsColumnsAndNoFirstRow) {
     TZvComDecodePacket d(packet(tableValues(0)));
     d.ReadStatus();
