@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "FormLook.h"
 
+#include "ZvLocaleInfo.h"
+
+#include "ZvLocaleInfo.h"
+
 #include <QApplication>
 #include <QFontDatabase>
 #include <QKeyEvent>
@@ -24,7 +28,9 @@ public:
 
 namespace FormLook {
 
-void HideAcceleratorUnderlines() {
+void HideAcceleratorUnderlinesForArabic(int userLanguage, bool rightToLeftLayout) {
+    if (userLanguage != zv::LANG_ARABIC && !rightToLeftLayout)
+        return;
     if (!dynamic_cast<TNoUnderlineStyle *>(QApplication::style()))
         QApplication::setStyle(new TNoUnderlineStyle);
 }

@@ -28,9 +28,10 @@ void SetBackground(QWidget *widget, const QColor &color);
 void SetTextColor(QWidget *widget, const QColor &color);
 
 // Arabic letters join up, and an underlined accelerator letter is shaped on its own, which
-// breaks its word apart; right-to-left dialogs therefore show no accelerator underlines, as
-// desktops that underline only while Alt is held do. The accelerator keys keep working.
-void HideAcceleratorUnderlines();
+// breaks its word apart. Where captions are Arabic (the user reads the Arabic column of the
+// language file, or the dialogs read right to left), no accelerator is underlined, as on
+// desktops that underline only while Alt is held; the accelerator keys keep working.
+void HideAcceleratorUnderlinesForArabic(int userLanguage, bool rightToLeftLayout);
 
 } // namespace FormLook
 

@@ -11,6 +11,7 @@
 #include "PopupGUISvr.h"
 #include "QueriantApp.h"
 #include "RightToLeft.h"
+#include "SimpleTranslator.h"
 #include "ZvProcessInfo.h"
 
 #include <QDBusConnection>
@@ -95,8 +96,7 @@ int main(int argc, char **argv) {
     QGuiApplication::setDesktopFileName(QStringLiteral(ZV_APPLICATION_ID));
     TQueriantApplication::SetTitle(QStringLiteral("Print job question"));
     SetRightToLeftLayout(IsRightToLeftLocale());
-    if (RightToLeftLayout())
-        FormLook::HideAcceleratorUnderlines();
+    FormLook::HideAcceleratorUnderlinesForArabic(UserLanguage(), RightToLeftLayout());
     TAesUse::Init();
 
     TMainForm mainForm(app.arguments());

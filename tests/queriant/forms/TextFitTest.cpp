@@ -87,8 +87,9 @@ const Samples &samples() {
 }
 
 // Checks that the test runs in a language of the language file, with the file found;
-// Arabic dialogs read right to left, as the process entry decides for an Arabic system.
-void prepareLanguage() {
+// Arabic dialogs read right to left, as the process entry decides for an Arabic system, unless
+// the test asks for an Arabic user on a system set to another language.
+void prepareLanguage(bool rightToLeftForArabic = true) {
     const int language = UserLanguage();
     ASSERT_NE(language, zv::LANG_NEUTRAL)
         << "run under a locale of a language the language file has (LC_ALL=de_DE.UTF-8)";
@@ -96,9 +97,8 @@ void prepareLanguage() {
         ASSERT_NE(LoadResString(Res::SPopupTitle), QLatin1String(Res::SPopupTitle.Default))
             << "no language file " << LanguageFilePath(zv::modulePath()).toStdString();
     }
-    SetRightToLeftLayout(language == zv::LANG_ARABIC);
-    if (RightToLeftLayout())
-        FormLook::HideAcceleratorUnderlines(); // as the process entry does
+    SetRightToLeftLayout(rightToLeftForArabic && language == zv::LANG_ARABIC);
+    FormLook::HideAcceleratorUnderlinesForArabic(language, RightToLeftLayout()); // as main does
 }
 
 class TextFit : public ::testing::Test {
@@ -258,6 +258,19 @@ TEST_F(TextFit, LogonDialog) {
     // The longest message the dialog shows.
     job.form->SetErrorText(LoadResString(Res::SValidation_Confirm));
     EXPECT_EQ(cutTexts(job.form.get()), QStringList());
+}
+
+// An Arabic user on a system set to another language: the dialog reads left to right, and its
+// captions are Arabic all the same.
+TEST(TextFitLeftToRight, ArabicButtonCaptionsKeepTheirShape) {
+    if (UserLanguage() != zv::LANG_ARABIC)
+        GTEST_SKIP() << "only Arabic captions break apart";
+    prepareLanguage(false);
+    MiddleSetJob job(FormType::Logon, 2);
+    job.present(*job.tested);
+    ASSERT_TRUE(job.form);
+    EXPECT_FALSE(RightToLeftLayout());
+    EXPECT_EQ(marksShown(job.form.get()), QStringList());
 }
 
 TEST_F(TextFit, ListDialog) {
